@@ -1,0 +1,36 @@
+#pragma once
+// Bounded copies and path splitting on NUL-terminated ANSI strings. Separators are "\" and "/"
+// (and ":" for splitting). dst may equal src wherever a source is copied first. Operations that
+// build a path take the destination size (261 for every path buffer of the program) and never write
+// past it; what does not fit is cut.
+#include <cstddef>
+
+constexpr size_t kPathSize = 261;
+
+char* CopyBounded(char* dst, size_t maxChars, const char* src);   // dst needs maxChars + 1 bytes
+char* CopyToSize(char* dst, size_t size, const char* src);        // size - 1 characters at most
+const char* SkipChars(const char* text, const char* set);
+const char* FindFirstOf(const char* text, const char* set);
+const char* SkipPastSeparatorRun(const char* text, const char* set);
+const char* CopyUntilAny(char* dst, const char* src, const char* set);
+char* LastChar(char* text);
+const char* LastChar(const char* text);
+char* EnsureTrailingBackslash(char* path, size_t size = kPathSize);
+char* StripTrailingBackslash(char* dst, const char* src);
+char* JoinPath(char* dst, const char* src, const char* tail, size_t size = kPathSize);
+char* DirectoryPart(char* dst, const char* src);
+char* FileNamePart(char* dst, const char* src);
+const char* ExtensionStart(const char* path);
+char* SetExtension(char* dst, const char* src, const char* ext, size_t size = kPathSize);
+char* DefaultExtension(char* dst, const char* src, const char* ext, size_t size = kPathSize);
+char* NumberedExtension(char* dst, const char* src, int n, size_t size = kPathSize);
+
+// Server path forms: drive (X:\dir), UNC (\\server\share\dir), volume (server\volume:dir).
+int IsDriveForm(const char* path);    // second character is ":"
+int IsVolumeForm(const char* path);   // a ":" at the third character or later
+void UncToVolumeForm(const char* src, char* dst, size_t size = kPathSize);
+void VolumeToUncForm(const char* src, char* dst, size_t size = kPathSize);
+
+// Case-insensitive comparisons in the ANSI code page.
+int EqualNoCase(const char* a, const char* b);
+int StartsWithNoCase(const char* text, const char* prefix);

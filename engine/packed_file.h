@@ -1,0 +1,56 @@
+#pragma once
+// Packed file: entries followed by a 256-byte trailer at the very end of the file.
+#include <cstdint>
+
+#include "platform/platform.h"
+
+#pragma pack(push, 1)
+struct PackedFileTrailer {
+  uint32_t magic;             // "ZP32"
+  uint32_t reserved;
+  uint32_t firstEntryOffset;  // absolute offset of the first entry header
+  uint32_t entryCount;
+  uint32_t fileSize;          // length of the whole file, trailer included
+  uint32_t unpackedSize;      // disk space the entries need, for the free-space check
+  char title[81];
+  char subdirectory[81];      // relative to the installation root, beginning with "\"
+  char unused[70];
+};
+
+struct EntryHeader {
+  uint16_t headerSize;  // 24 + name length
+  uint16_t entryFlags;
+  uint32_t storedSize;  // compressed bytes behind the header
+  uint32_t attributes;
+  uint32_t creationTime;  // Unix time
+  uint32_t accessTime;
+  uint32_t writeTime;
+  // followed by the name, without terminator
+};
+#pragma pack(pop)
+static_assert(sizeof(PackedFileTrailer) == 256, "trailer is 256 bytes");
+static_assert(sizeof(EntryHeader) == 24, "entry header is 24 bytes");
+
+constexpr uint32_t kPackedFileMagic = 0x3233505Au;  // "ZP32" read as a little-endian 32-bit value
+constexpr uint16_t EntryIsDirectory = 0x0001;
+constexpr uint16_t EntryHasRecords = 0x0002;
+constexpr uint32_t kEntryHeaderBufferSize = 285;  // header + name + terminator
+constexpr uint32_t kEntryHeaderMinSize = 24;
+constexpr uint32_t kEntryHeaderMaxSize = 284;
+
+// The header buffer of the entry walk: the fixed fields, then the name (later the output path).
+union EntryHeaderBuffer {
+  EntryHeader header;
+  char bytes[kEntryHeaderBufferSize];
+};
+inline char* EntryName(EntryHeaderBuffer& buffer) { return buffer.bytes + sizeof(EntryHeader); }
+
+extern PackedFileTrailer g_trailer;
+
+// Fills g_trailer from the last 256 bytes; valid (1) when magic is "ZP32" and fileSize matches.
+int ReadTrailer(FileHandle file);
+
+enum EntryReadResult { EntryRead = 1, EntriesEnded = 0 };
+// Reads the next entry header at the current position into a cleared buffer. A header size outside
+// 24..284 or a short read ends the walk (EntriesEnded). On EntryRead the file stands at the data.
+int ReadEntryHeader(FileHandle file, EntryHeaderBuffer* buffer);

@@ -1,0 +1,54 @@
+#pragma once
+// The job's window messages and the process-wide worker state.
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// To the progress page (interactive mode), all sent.
+constexpr uint32_t UM_JOB_FINISHED = 1524;   // wParam: result 1/0
+constexpr uint32_t UM_QUESTION = 1525;       // wParam: type 1-7, lParam: see QuestionType
+constexpr uint32_t UM_PROGRESS = 1526;       // wParam: ProgressSubCode, lParam: text or number
+constexpr uint32_t UM_OUTPUT_FAILED = 1527;  // wParam: int* answer, lParam: path
+// With the setup program's window (setup-call mode).
+constexpr uint32_t UM_SETUP_DONE = 1025;        // posted, wParam: error code
+constexpr uint32_t UM_SETUP_PROGRESS = 1026;    // sent, wParam: percent; first reply: path width
+constexpr uint32_t UM_SETUP_QUERY_STOP = 1027;  // sent after each entry; reply non-zero stops
+
+enum QuestionType {
+  QuestionNoArchiveRoot = 1,
+  QuestionSourceNotOpened = 2,
+  QuestionNotPackedFile = 3,
+  QuestionDriveNotReady = 4,
+  QuestionNotEnoughSpace = 5,
+  QuestionTargetExists = 6,
+  QuestionTargetNotRenamed = 7,
+};
+enum ProgressSubCode { ProgressDirectory = 1, ProgressFileName = 2, ProgressEntryCount = 3, ProgressPosition = 4 };
+
+// Setup-call error codes.
+enum SetupError : uint32_t {
+  SetupErrorNone = 0,
+  SetupErrorCannotOpen = 1,
+  SetupErrorDriveNotReady = 2,
+  SetupErrorNoSpace = 3,
+  SetupErrorNotPackedFile = 7,
+  SetupErrorCannotRename = 8,
+  SetupErrorNoArchiveRoot = 9,
+};
+
+struct WorkerState {
+  ThreadHandle workerThread;
+  uint32_t workerThreadId;
+  volatile int32_t stopRequested;
+  WindowHandle progressWindow;
+};
+extern WorkerState g_workerState;
+
+void ReportDirectory(const char* directory);
+void ReportFileName(const char* fileName);
+void ReportEntryCount(uint32_t count);
+void ReportPosition(uint32_t index);
+
+// The job's stop check: waits while the worker is held (the cancel question is open), then
+// answers whether a stop was requested. Every stop check of the job goes through here.
+int CheckStopRequested();

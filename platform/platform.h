@@ -1,0 +1,116 @@
+#pragma once
+// The platform seam: everything the engine and the discovery code ask of the operating system.
+// The Win32 side (platform/win32/) calls the "A" functions of the Windows API; the POSIX side
+// (platform/posix/) lets the same code run natively under sanitizers and fuzzers. Paths are always
+// in Windows form (C:\dir\file, \\server\share\dir); the POSIX side maps them onto host folders
+// (see platform/test_hooks.h).
+#include <cstddef>
+#include <cstdint>
+
+typedef void* WindowHandle;
+typedef void* ModuleHandle;
+typedef void* ThreadHandle;
+typedef uintptr_t MessageWParam;
+typedef intptr_t MessageLParam;
+typedef intptr_t MessageResult;
+
+// ---- files, descriptor style, binary, no sharing restriction ----
+typedef intptr_t FileHandle;
+constexpr FileHandle kNoFile = -1;
+
+enum FileOpenMode {
+  FileOpenRead,                 // existing file, read only
+  FileOpenReadWrite,            // existing file, read and write
+  FileOpenReadWriteCreate,      // read and write, created when missing, contents kept
+  FileOpenReadWriteTruncate,    // read and write, created when missing, cut to 0 bytes
+};
+enum FileSeekOrigin { SeekFromStart = 0, SeekFromCurrent = 1, SeekFromEnd = 2 };
+
+FileHandle OsOpenFile(const char* path, FileOpenMode mode);
+int32_t OsReadFile(FileHandle file, void* buffer, uint32_t count);         // bytes read, -1 on error
+int32_t OsWriteFile(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error
+int64_t OsSeekFile(FileHandle file, int64_t offset, FileSeekOrigin origin); // new position, -1 on error
+int64_t OsFileLength(FileHandle file);                                      // -1 on error
+void OsCloseFile(FileHandle file);
+
+// ---- attributes, directories, names ----
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrReparsePoint = 0x400;
+constexpr uint32_t kAttrNotContentIndexed = 0x2000;
+
+uint32_t OsGetAttributes(const char* path);  // kInvalidAttributes when the path does not exist
+int OsSetAttributes(const char* path, uint32_t attributes);
+int OsPathExists(const char* path);          // file or directory
+int OsDirectoryExists(const char* path);
+int OsCreateDirectory(const char* path);
+int OsRemoveDirectory(const char* path);
+int OsDeleteFile(const char* path);
+int OsMoveFile(const char* from, const char* to);
+int OsSetCurrentDirectory(const char* path);
+int OsGetCurrentDirectory(char* buffer, uint32_t size);
+
+// Directory enumeration (pattern such as C:\dir\*.*).
+struct OsFindData {
+  char name[261];
+  uint32_t attributes;
+};
+typedef void* FindHandle;
+FindHandle OsFindFirst(const char* pattern, OsFindData* data);  // nullptr when nothing matches
+int OsFindNext(FindHandle find, OsFindData* data);
+void OsFindClose(FindHandle find);
+
+// ---- times: Windows file times, 100 ns units since 1601-01-01 UTC ----
+// Unix time -> local calendar time -> system time -> file time -> from local to UTC with the current
+// time-zone offset. 0 when a step fails (a negative time has no local calendar time).
+int OsUnixTimeToFileTime(int64_t unixTime, uint64_t* fileTime);
+int OsSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);
+int OsGetFileTimes(const char* path, uint64_t* creation, uint64_t* access, uint64_t* write);
+
+// ---- free space ----
+int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                       uint32_t* freeClusters);
+
+// ---- code pages (ANSI 1252 <-> OEM 850); dst may equal src ----
+void OsAnsiToOem(const char* src, char* dst);
+void OsOemToAnsi(const char* src, char* dst);
+
+// ---- installation facts ----
+enum RegistryRoot { RegistryCurrentUser, RegistryLocalMachine };
+// Status 0 on success. A key that cannot be opened gives 0 too and leaves the buffer unchanged.
+int32_t OsReadRegistryString(RegistryRoot root, const char* subKey, const char* valueName, char* buffer,
+                             uint32_t* byteSize);
+// Private profile string; a file name without directory is looked for in the Windows directory.
+uint32_t OsGetProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                            uint32_t size, const char* fileName);
+// Remote name of a connected network drive ("X:"); 0 on success (WNetGetConnectionA semantics).
+uint32_t OsGetNetworkConnection(const char* localName, char* remoteName, uint32_t* size);
+int OsGetComputerName(char* buffer, uint32_t size);
+uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size);  // length, 0 on failure
+uint32_t OsGetModuleFileName(ModuleHandle module, char* buffer, uint32_t size);
+int OsIsNtPlatform();
+
+// ---- windows and messages ----
+MessageResult OsSendMessage(WindowHandle window, uint32_t message, MessageWParam wParam, MessageLParam lParam);
+int OsPostMessage(WindowHandle window, uint32_t message, MessageWParam wParam, MessageLParam lParam);
+WindowHandle OsGetDialogItem(WindowHandle dialog, int controlId);
+int OsSetWindowText(WindowHandle window, const char* text);
+int OsSetDialogItemText(WindowHandle dialog, int controlId, const char* text);
+int OsGetWindowText(WindowHandle window, char* buffer, int size);
+void OsShowWindow(WindowHandle window);
+void OsRepaintWindow(WindowHandle window);          // invalidate, then update at once
+void OsUpdateWindow(WindowHandle window);           // update only
+int OsPumpOneMessage(WindowHandle window);          // 1 when a message was dispatched
+
+// ---- threads ----
+typedef uint32_t (*ThreadProcedure)(void* parameter);
+ThreadHandle OsCreateThread(ThreadProcedure procedure, void* parameter, uint32_t* threadId);
+int32_t OsSuspendThread(ThreadHandle thread);  // previous suspend count, -1 on failure
+int32_t OsResumeThread(ThreadHandle thread);   // previous suspend count, -1 on failure
+int OsTerminateThread(ThreadHandle thread, uint32_t exitCode);
+void OsCloseThreadHandle(ThreadHandle thread);
+void OsSleep(uint32_t milliseconds);

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs everything the builds and tests need, from Debian's packages. Safe to run again.
+set -e
+if [ "$(id -u)" != 0 ]; then echo "install-deps: must run as root" >&2; exit 1; fi
+packages="cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
+  libstorm-dev libdynamite-dev python3"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,31 @@
+#pragma once
+// The string table and the program's message boxes.
+#include "platform/platform.h"
+
+// String ids.
+enum TextId {
+  TextTitle = 4000,             // "Brannix Archive System (BAS)"
+  TextAboutMenu = 4001,
+  TextNoSource = 4500,
+  TextNoTarget = 4501,
+  TextSourceNotOpened = 4502,
+  TextTargetNotRenamed = 4503,
+  TextNoArchiveRoot = 4504,
+  TextNotPackedFile = 4505,
+  TextNotEnoughSpace = 4506,
+  TextOutputFailed = 4507,
+  TextDriveNotReady = 4508,
+  TextCancelQuestion = 4600,
+  TextTargetExists = 4601,
+  TextJobSucceeded = 4700,
+  TextUnpackButton = 5000,
+  TextQuitButton = 5001,
+  TextSourceFilter = 5012,
+  TextDeletingBackup = 5013,
+};
+
+// Loads a string into buffer (size in characters); an empty string when it is missing.
+int LoadText(int id, char* buffer, int size);
+// Formats the string with the arguments (wvsprintfA) and shows it under the title 4000.
+int ShowMessage(WindowHandle owner, int id, unsigned flags, ...);
+int PumpOneMessage(WindowHandle window);
