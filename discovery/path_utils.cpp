@@ -1,0 +1,263 @@
+// Bounded copies, path splitting and joining, file extensions and case-insensitive comparisons.
+// Every operation that copies a source first lets dst equal src (copies move forwards with memmove
+// semantics); operations that take a destination size never write past it and cut what does not fit.
+#include "discovery/path_utils.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool InSet(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsSplitSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// Copies src into dst of the given size (at most size - 1 characters, then a terminator); handles
+// dst == src and overlapping areas. Returns the number of characters copied.
+size_t MoveToSize(char* dst, size_t size, const char* src) {
+  if (size == 0) return 0;
+  size_t length = 0;
+  while (length < size - 1 && src[length] != '\0') ++length;
+  std::memmove(dst, src, length);
+  dst[length] = '\0';
+  return length;
+}
+
+// Appends text behind the terminator of dst, keeping the whole string below size bytes.
+void AppendToSize(char* dst, size_t size, const char* text) {
+  size_t used = std::strlen(dst);
+  if (used + 1 >= size) return;
+  MoveToSize(dst + used, size - used, text);
+}
+
+// Position of the last splitting separator ("\", "/", ":") at index 1 or later; -1 when none.
+// A separator in the first position never counts.
+long LastSplitPosition(const char* text) {
+  size_t length = std::strlen(text);
+  for (size_t i = length; i > 1; --i) {
+    if (IsSplitSeparator(text[i - 1])) return static_cast<long>(i - 1);
+  }
+  return -1;
+}
+
+// Upper-case form of a character in code page 1252, as CharUpper maps it: a-z, the accented
+// small letters 0xE0-0xFE except the division sign 0xF7, and the four letters whose capitals lie
+// in 0x80-0x9F (s caron, oe, z caron, y diaeresis). The sharp s and the micro sign stay as they are.
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+  }
+}
+
+}  // namespace
+
+char* CopyBounded(char* dst, size_t maxChars, const char* src) {
+  MoveToSize(dst, maxChars + 1, src);
+  return dst;
+}
+
+char* CopyToSize(char* dst, size_t size, const char* src) {
+  MoveToSize(dst, size, src);
+  return dst;
+}
+
+const char* SkipChars(const char* text, const char* set) {
+  while (InSet(*text, set)) ++text;
+  return text;
+}
+
+const char* FindFirstOf(const char* text, const char* set) {
+  while (*text != '\0' && !InSet(*text, set)) ++text;
+  return text;
+}
+
+const char* SkipPastSeparatorRun(const char* text, const char* set) {
+  return SkipChars(FindFirstOf(text, set), set);
+}
+
+const char* CopyUntilAny(char* dst, const char* src, const char* set) {
+  const char* stop = FindFirstOf(src, set);
+  size_t length = static_cast<size_t>(stop - src);
+  std::memmove(dst, src, length);
+  dst[length] = '\0';
+  return stop;
+}
+
+char* LastChar(char* text) {
+  size_t length = std::strlen(text);
+  return length == 0 ? text : text + length - 1;
+}
+
+const char* LastChar(const char* text) {
+  size_t length = std::strlen(text);
+  return length == 0 ? text : text + length - 1;
+}
+
+// A path that already fills its buffer gets no backslash: it stays as it is rather than losing
+// its last character.
+char* EnsureTrailingBackslash(char* path, size_t size) {
+  size_t length = std::strlen(path);
+  if (length > 0 && path[length - 1] == '\\') return path;
+  if (length + 1 < size) {
+    path[length] = '\\';
+    path[length + 1] = '\0';
+  }
+  return path;
+}
+
+char* StripTrailingBackslash(char* dst, const char* src) {
+  size_t length = std::strlen(src);
+  std::memmove(dst, src, length + 1);
+  if (length > 0 && dst[length - 1] == '\\') dst[length - 1] = '\0';
+  return dst;
+}
+
+char* JoinPath(char* dst, const char* src, const char* tail, size_t size) {
+  if (size == 0) return dst;
+  // tail may lie behind src in the same buffer: take the part of it that fits before overwriting.
+  char tailCopy[kPathSize * 2];
+  if (*tail == '\\') ++tail;
+  MoveToSize(tailCopy, sizeof tailCopy, tail);
+  MoveToSize(dst, size, src);
+  EnsureTrailingBackslash(dst, size);
+  AppendToSize(dst, size, tailCopy);
+  return dst;
+}
+
+char* DirectoryPart(char* dst, const char* src) {
+  size_t length = std::strlen(src);
+  std::memmove(dst, src, length + 1);
+  long cut = LastSplitPosition(dst);
+  if (cut > 0) dst[cut] = '\0';
+  return dst;
+}
+
+char* FileNamePart(char* dst, const char* src) {
+  long cut = LastSplitPosition(src);
+  const char* name = cut > 0 ? src + cut + 1 : src;
+  std::memmove(dst, name, std::strlen(name) + 1);
+  return dst;
+}
+
+const char* ExtensionStart(const char* path) {
+  const char* dot = nullptr;
+  const char* p = path;
+  for (; *p != '\0'; ++p) {
+    if (*p == '.') dot = p;
+    else if (IsPathSeparator(*p)) dot = nullptr;
+  }
+  return dot != nullptr ? dot : p;
+}
+
+char* SetExtension(char* dst, const char* src, const char* ext, size_t size) {
+  if (size == 0) return dst;
+  char extCopy[kPathSize];
+  if (*ext == '.') ++ext;
+  MoveToSize(extCopy, sizeof extCopy, ext);
+  MoveToSize(dst, size, src);
+  // The extension is looked for in the copy: a cut copy may have lost it, which is then simply
+  // replaced at the cut.
+  char* start = const_cast<char*>(ExtensionStart(dst));
+  *start = '\0';
+  if (extCopy[0] != '\0') {
+    AppendToSize(dst, size, ".");
+    AppendToSize(dst, size, extCopy);
+  }
+  return dst;
+}
+
+char* DefaultExtension(char* dst, const char* src, const char* ext, size_t size) {
+  const char* lastBackslash = std::strrchr(src, '\\');
+  const char* name = lastBackslash != nullptr ? lastBackslash + 1 : src;
+  if (std::strchr(name, '.') != nullptr) return CopyToSize(dst, size, src);
+  return SetExtension(dst, src, ext, size);
+}
+
+char* NumberedExtension(char* dst, const char* src, int n, size_t size) {
+  char ext[16];
+  std::snprintf(ext, sizeof ext, "%03d", n);
+  return SetExtension(dst, src, ext, size);
+}
+
+int IsDriveForm(const char* path) { return path[0] != '\0' && path[1] == ':' ? 1 : 0; }
+
+// The first colon decides: a drive path never counts as volume form, whatever follows.
+int IsVolumeForm(const char* path) {
+  const char* colon = std::strchr(path, ':');
+  return colon != nullptr && colon - path >= 2 ? 1 : 0;
+}
+
+void UncToVolumeForm(const char* src, char* dst, size_t size) {
+  if (size == 0) return;
+  char work[kPathSize * 2];
+  MoveToSize(work, sizeof work, src);
+  if (!(work[0] == '\\' && work[1] == '\\')) {
+    MoveToSize(dst, size, work);
+    return;
+  }
+  size_t out = 0;
+  auto put = [&](char c) {
+    if (out + 1 < size) dst[out++] = c;
+  };
+  const char* p = work + 2;
+  const char marks[2] = {'\\', ':'};
+  for (char mark : marks) {
+    while (*p != '\0' && !IsPathSeparator(*p)) put(*p++);
+    if (*p == '\0') break;
+    ++p;
+    put(mark);
+  }
+  while (*p != '\0') put(*p++);
+  dst[out] = '\0';
+}
+
+void VolumeToUncForm(const char* src, char* dst, size_t size) {
+  if (size == 0) return;
+  char work[kPathSize * 2];
+  MoveToSize(work, sizeof work, src);
+  if (!IsVolumeForm(work)) {
+    MoveToSize(dst, size, work);
+    return;
+  }
+  for (char* p = work; *p != '\0'; ++p) {
+    if (*p == '/') *p = '\\';
+  }
+  size_t out = 0;
+  auto put = [&](char c) {
+    if (out + 1 < size) dst[out++] = c;
+  };
+  put('\\');
+  put('\\');
+  const char* p = work;
+  while (*p != ':') put(*p++);
+  ++p;
+  if (*p != '\\') put('\\');
+  while (*p != '\0') put(*p++);
+  dst[out] = '\0';
+}
+
+int EqualNoCase(const char* a, const char* b) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+  for (;; ++x, ++y) {
+    if (FoldCase(*x) != FoldCase(*y)) return 0;
+    if (*x == '\0') return 1;
+  }
+}
+
+int StartsWithNoCase(const char* text, const char* prefix) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(prefix);
+  for (; *y != '\0'; ++x, ++y) {
+    if (FoldCase(*x) != FoldCase(*y)) return 0;
+  }
+  return 1;
+}
