@@ -25,6 +25,8 @@ void OsSetWindowsDirectoryForTests(const char* windowsPath);
 void OsSetRegistryStringForTests(RegistryRoot root, const char* subKey, const char* valueName, const char* value);
 void OsClearRegistryForTests();
 void OsSetComputerNameForTests(const char* name);
+// The program's own file name (a Windows path); empty restores the running program's path.
+void OsSetModuleFileNameForTests(const char* windowsPath);
 // Window messages: sends and posts reach this handler; window texts are kept per handle.
 typedef MessageResult (*MessageHandler)(WindowHandle window, uint32_t message, MessageWParam wParam,
                                         MessageLParam lParam, int posted);
