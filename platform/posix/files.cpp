@@ -1,6 +1,7 @@
 // Files, directories, attributes, times and free space on a POSIX host, with Windows behaviour:
-// a read-only file can be neither opened for writing nor deleted (also for root), a hidden or system
-// file cannot be recreated by truncation, a move never replaces an existing target.
+// a read-only file can be neither opened for writing nor deleted (also for root), a move never
+// replaces an existing target, and a directory that holds the current directory can be neither
+// moved nor removed.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;  // 1970-01-01 in 100 ns since 1601
-constexpr uint32_t kAttrSystem = 0x04;
 // Bits the table keeps; directory comes from the file system, read-only of files from the mode.
 constexpr uint32_t kKeptBits = 0xFFFFFFFFu & ~(kAttrDirectory | kAttrNormal);
 
@@ -155,6 +155,16 @@ int NextMatch(Search* search, OsFindData* data) {
   return 0;
 }
 
+// Windows keeps the current directory open: it and the directories above it are in use.
+int HoldsCurrentDirectory(const char* host) {
+  char current[kHostPathSize];
+  char currentHost[kHostPathSize];
+  if (!OsGetCurrentDirectory(current, sizeof current) || !MapWindowsPath(current, currentHost, sizeof currentHost))
+    return 0;
+  size_t length = strlen(host);
+  return strncmp(currentHost, host, length) == 0 && (currentHost[length] == '\0' || currentHost[length] == '/');
+}
+
 }  // namespace
 
 FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
@@ -174,7 +184,6 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
     if (S_ISDIR(info.st_mode)) return kNoFile;
     uint32_t attributes = AttributesOfHost(host, info);
     if (mode != FileOpenRead && (attributes & kAttrReadOnly) != 0) return kNoFile;
-    if (mode == FileOpenReadWriteTruncate && (attributes & (kAttrHidden | kAttrSystem)) != 0) return kNoFile;
   }
   int fd = open(host, flags | O_CLOEXEC, 0666);
   if (fd < 0) return kNoFile;
@@ -270,7 +279,7 @@ int OsCreateDirectory(const char* path) {
 
 int OsRemoveDirectory(const char* path) {
   char host[kHostPathSize];
-  if (!MapWindowsPath(path, host, sizeof host)) return 0;
+  if (!MapWindowsPath(path, host, sizeof host) || HoldsCurrentDirectory(host)) return 0;
   if (rmdir(host) != 0) return 0;
   ForgetAttributes(host);
   return 1;
@@ -293,6 +302,7 @@ int OsMoveFile(const char* from, const char* to) {
   if (!MapWindowsPath(from, hostFrom, sizeof hostFrom) || !MapWindowsPath(to, hostTo, sizeof hostTo)) return 0;
   struct stat info;
   if (lstat(hostFrom, &info) != 0) return 0;
+  if (S_ISDIR(info.st_mode) && HoldsCurrentDirectory(hostFrom)) return 0;
   // Same object under another case of its name: a rename in place, as on Windows.
   if (lstat(hostTo, &info) == 0 && strcmp(hostFrom, hostTo) != 0) {
     struct stat source;

@@ -35,12 +35,17 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
     case FileOpenRead: access = GENERIC_READ; break;
     case FileOpenReadWrite: break;
     case FileOpenReadWriteCreate: disposition = OPEN_ALWAYS; break;
-    case FileOpenReadWriteTruncate: disposition = CREATE_ALWAYS; break;
+    // Opened, then cut: CREATE_ALWAYS would refuse an existing hidden or system file.
+    case FileOpenReadWriteTruncate: disposition = OPEN_ALWAYS; break;
     default: return kNoFile;
   }
   HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  if (mode == FileOpenReadWriteTruncate && !SetEndOfFile(handle)) {
+    CloseHandle(handle);
+    return kNoFile;
+  }
   return reinterpret_cast<FileHandle>(handle);
 }
 
