@@ -21,3 +21,11 @@ void WriteOutput(char* buffer, uint32_t* count, void* userParameter);
 int SetEntryTimes(uint32_t creationTime, FileHandle outputFile, uint32_t accessTime, uint32_t writeTime);
 // Whether an entry name stays inside the target directory (no "..", drive, colon or empty level).
 int IsSafeEntryName(const char* name);
+
+// Writes decompressed bytes to g_outputFile. A short or failed write is remembered for the entry
+// (g_outputWriteFailed), so that a file cut short by a full disk is never reported as extracted.
+void WriteOutputBytes(const char* buffer, uint32_t count);
+extern int g_outputWriteFailed;
+// The path check of ExtractEntries: 1 when the entry may be written, i.e. its name is safe and
+// targetDir followed by it fits into a path buffer without being cut.
+int IsWritableEntry(const char* name, const char* targetDir);

@@ -1,5 +1,6 @@
 #pragma once
 // Archive directory records: the 430-byte records of "archive.dat", "archive.dir", "archive.add".
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint32_t kRecordSize = 430;
@@ -24,3 +25,16 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress);
 void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records);
 void MergeArchiveRecords();
 int IsTopLevelPath(const char* path);
+
+// Field access shared by the rewriting and the merge. Values are little-endian.
+char* RecordTags(char* record);
+uint16_t RecordWord(const char* record, uint32_t offset);
+void SetRecordWord(char* record, uint32_t offset, uint16_t value);
+// Reads a tag's value without touching the record (an absent tag gives "").
+void ReadRecordTag(const char* record, unsigned char tag, char* output, size_t outputSize);
+// Sets a tag; when the new value does not fit, the record keeps its old list and 0 is returned.
+int SetRecordTag(char* record, const char* text, int maxChars, unsigned char tag);
+// archiveRoot of the job settings, at most 260 characters, in the OEM code page (buffer of 261).
+void ArchiveRootOem(char* prefix);
+constexpr uint32_t kRecordFlagsOffset = 0;
+constexpr uint32_t kRecordKindOffset = 2;

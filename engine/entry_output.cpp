@@ -1,0 +1,110 @@
+// The output side of an entry: its directories, its file, and the stored times.
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/extraction.h"
+#include "engine/progress_messages.h"
+#include "ui/path_display.h"
+
+namespace {
+
+constexpr int kCompactMaximum = 127;  // CompactPath counts in a signed 8-bit value
+
+// The setup program's control shows the path being written, compacted to its width.
+void ShowPathInSetupControl(const char* path) {
+  int32_t width = g_jobSettings.parentPathWidth;
+  // A measured width beyond what the compaction can count is shown at its largest, never wrapped
+  // into a negative count.
+  if (width < 0) width = 0;
+  if (width > kCompactMaximum) width = kCompactMaximum;
+  ShowCompactPath(g_jobSettings.parentControl, 0, path, static_cast<signed char>(width));
+  OsRepaintWindow(g_jobSettings.parentControl);
+  OsPumpOneMessage(g_jobSettings.parentWindow);
+}
+
+// Where directory creation starts: behind a drive (C: and one backslash) or a UNC server and share.
+char* CreationStart(char* path) {
+  if (path[0] != '\0' && path[1] == ':') return path + (path[2] == '\\' ? 3 : 2);
+  char* p = path;
+  while (*p == '\\') ++p;
+  for (int level = 0; level < 2; ++level) {
+    while (*p != '\0' && *p != '\\') ++p;
+    while (*p == '\\') ++p;
+  }
+  return p;
+}
+
+int OpenOutput(const char* path) {
+  g_outputFile = OsOpenFile(path, FileOpenReadWriteTruncate);
+  return g_outputFile != kNoFile;
+}
+
+// Stored times are 32-bit Unix seconds. Values from 2^31 on are negative in the signed conversion
+// and have no local calendar time, so they fail like any other unconvertible time.
+int ConvertTime(uint32_t unixTime, uint64_t* fileTime) {
+  if (unixTime >= 0x80000000u) return 0;
+  return OsUnixTimeToFileTime(static_cast<int64_t>(unixTime), fileTime);
+}
+
+}  // namespace
+
+void EnsureDirectory(const char* path, int isFilePath) {
+  char copy[kPathBuffer + 1];  // room for the backslash appended below
+  CopyBounded(copy, kPathChars, path);
+  StripTrailingBackslash(copy, copy);
+  if (g_jobSettings.setupCall) ShowPathInSetupControl(copy);
+
+  char fileName[kPathBuffer] = "";
+  if (isFilePath) {
+    FileNamePart(fileName, copy);
+    DirectoryPart(copy, copy);
+  }
+  if (!g_jobSettings.setupCall) {
+    ReportDirectory(copy);
+    ReportFileName(fileName);
+  }
+  if (OsDirectoryExists(copy)) return;
+
+  const size_t length = std::strlen(copy);
+  copy[length] = '\\';
+  copy[length + 1] = '\0';
+  for (char* p = CreationStart(copy); *p != '\0'; ++p) {
+    if (*p != '\\') continue;
+    *p = '\0';
+    OsCreateDirectory(copy);  // an existing level fails here, which is fine
+    *p = '\\';
+  }
+}
+
+int CreateOutputFile(const char* path) {
+  const uint32_t attributes = OsGetAttributes(path);
+  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
+    OsSetAttributes(path, attributes & ~kAttrReadOnly);
+  }
+  if (OpenOutput(path)) return OutputOpened;
+
+  if (g_jobSettings.setupCall) {
+    if (OpenOutput(path)) return OutputOpened;
+    g_jobSettings.error = SetupErrorCannotOpen;
+    return OutputAbort;
+  }
+  for (;;) {
+    int answer = 0;
+    OsSendMessage(g_workerState.progressWindow, UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer),
+                  reinterpret_cast<MessageLParam>(path));
+    // 0 means nobody answered (no progress page): asking again would never end, so that aborts too.
+    if (answer == 0 || answer == 2 || answer == 3) return OutputAbort;
+    if (answer == 5) return OutputSkip;
+    if (OpenOutput(path)) return OutputOpened;
+  }
+}
+
+int SetEntryTimes(uint32_t creationTime, FileHandle outputFile, uint32_t accessTime, uint32_t writeTime) {
+  uint64_t creation, access, write;
+  if (!ConvertTime(creationTime, &creation) || !ConvertTime(accessTime, &access) ||
+      !ConvertTime(writeTime, &write)) {
+    return -1;
+  }
+  return OsSetFileTimes(outputFile, creation, access, write) ? 0 : -1;
+}

@@ -1,0 +1,226 @@
+// Entry extraction: walks the entries of the open, checked packed file and recreates each of them
+// under targetDir, then merges the archive's records into the tree above it.
+#include "engine/extraction.h"
+
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/packed_file.h"
+#include "engine/progress_messages.h"
+#include "engine/records.h"
+
+FileHandle g_sourceFile = kNoFile;
+FileHandle g_outputFile = kNoFile;
+uint32_t g_remainingInput;
+int g_outputWriteFailed;
+
+namespace {
+
+// Record file kinds by file name; the row number is the kind.
+const char* const kRecordFileNames[] = {"archive.dat", "archive.dir", "archive.add"};
+
+int IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Names that Windows resolves to a device wherever they stand, with or without an extension.
+int IsDeviceName(const char* component, size_t length) {
+  size_t base = 0;
+  while (base < length && component[base] != '.') ++base;
+  while (base > 0 && component[base - 1] == ' ') --base;
+  char upper[8];
+  if (base < 3 || base > 7) return 0;
+  for (size_t k = 0; k < base; ++k) {
+    const char c = component[k];
+    upper[k] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  upper[base] = '\0';
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (std::strcmp(upper, device) == 0) return 1;
+  }
+  if (base == 4 && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0)) {
+    return upper[3] >= '1' && upper[3] <= '9';
+  }
+  return 0;
+}
+
+void SendSetupPercent(uint32_t index, uint32_t count, uint32_t* lastPercent) {
+  const uint32_t percent =
+      count == 0 ? 100u : static_cast<uint32_t>(static_cast<uint64_t>(index) * 100u / count);
+  if (percent <= *lastPercent) return;
+  OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_PROGRESS, percent, 0);
+  *lastPercent = percent;
+  OsUpdateWindow(g_jobSettings.parentWindow);
+  OsPumpOneMessage(g_jobSettings.parentWindow);
+}
+
+// One file entry: create, decompress, times, close, attributes. 0 when the entry failed, -1 on abort.
+int ExtractFileEntry(const char* path, const EntryHeader& header, ExplodeWorkArea* workArea) {
+  const int created = CreateOutputFile(path);
+  if (created == OutputAbort) return -1;
+  if (created == OutputSkip) return 1;
+  int result = 1;
+  if (header.storedSize > 0) {
+    g_remainingInput = header.storedSize;
+    result = DecompressEntry(path, workArea, header.entryFlags);
+  }
+  SetEntryTimes(header.creationTime, g_outputFile, header.accessTime, header.writeTime);
+  OsCloseFile(g_outputFile);
+  g_outputFile = kNoFile;
+  OsSetAttributes(path, header.attributes);
+  return result;
+}
+
+}  // namespace
+
+int IsSafeEntryName(const char* name) {
+  if (!IsSeparator(name[0])) return 0;  // the name is joined to targetDir behind a backslash
+  const char* component = name + 1;
+  for (;;) {
+    size_t length = 0;
+    int onlyDotsAndBlanks = 1;
+    while (component[length] != '\0' && !IsSeparator(component[length])) {
+      const char c = component[length];
+      if (c == ':') return 0;  // drive or alternate data stream
+      if (c != '.' && c != ' ') onlyDotsAndBlanks = 0;
+      ++length;
+    }
+    // An empty level (\\, trailing backslash, UNC start) or one of dots and blanks (., .., ". .",
+    // which Windows reduces to . or ..) could climb out of the target; a device name leaves it too.
+    if (length == 0 || onlyDotsAndBlanks || IsDeviceName(component, length)) return 0;
+    if (component[length] == '\0') return 1;
+    component += length + 1;
+  }
+}
+
+int IsWritableEntry(const char* name, const char* targetDir) {
+  if (!IsSafeEntryName(name)) return 0;
+  return std::strlen(targetDir) + std::strlen(name) <= static_cast<size_t>(kPathChars);
+}
+
+char* ComposeOutputPath(char* outputPath, const char* name, const char* targetDir) {
+  char nameCopy[kPathBuffer];
+  CopyBounded(nameCopy, kPathChars, name);  // outputPath may hold the name
+  CopyBounded(outputPath, kPathChars, targetDir);
+  const size_t used = std::strlen(outputPath);
+  CopyBounded(outputPath + used, kPathChars - used, nameCopy);
+  return outputPath;
+}
+
+void WriteOutputBytes(const char* buffer, uint32_t count) {
+  if (count == 0) return;
+  if (OsWriteFile(g_outputFile, buffer, count) != static_cast<int32_t>(count)) g_outputWriteFailed = 1;
+}
+
+void WriteOutput(char* buffer, uint32_t* count, void*) { WriteOutputBytes(buffer, *count); }
+
+uint32_t ReadCompressed(char* buffer, uint32_t* count, void*) {
+  if (CheckStopRequested()) return 0;  // the decompressor then ends with a stream error
+  const uint32_t wanted = *count < g_remainingInput ? *count : g_remainingInput;
+  if (wanted == 0) return 0;
+  const int32_t got = OsReadFile(g_sourceFile, buffer, wanted);
+  if (got <= 0) return 0;  // a read error ends the entry like a stream cut short
+  g_remainingInput -= static_cast<uint32_t>(got);
+  return static_cast<uint32_t>(got);
+}
+
+int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryFlags) {
+  g_outputWriteFailed = 0;
+  ExplodeResult result;
+  if ((entryFlags & EntryHasRecords) != 0) {
+    char copy[kPathBuffer];
+    StripTrailingBackslash(copy, path);
+    const char* slash = std::strrchr(copy, '\\');
+    int kind = RecordsNone;
+    if (slash != nullptr) {
+      for (int row = 0; row < 3; ++row) {
+        if (EqualNoCase(slash + 1, kRecordFileNames[row])) kind = row;
+      }
+    }
+    g_recordFill = 0;
+    result = explodeStream(ReadCompressed, WriteRecords, workArea, &kind);
+    // Bytes of a trailing incomplete record wait in the buffer; they belong to the file as they are.
+    if (g_recordFill > 0) {
+      WriteOutputBytes(g_recordBuffer, g_recordFill);
+      g_recordFill = 0;
+    }
+  } else {
+    result = explodeStream(ReadCompressed, WriteOutput, workArea, nullptr);
+  }
+  return result == ExplodeOk && !g_outputWriteFailed ? 1 : 0;
+}
+
+int ExtractEntries() {
+  // Every entry must come through: one failed entry fails the extraction, whatever follows it.
+  int succeeded = 1;
+  const int setupCall = g_jobSettings.setupCall;
+  const uint32_t entryCount = g_trailer.entryCount;
+  uint32_t lastPercent = 0;
+  ExplodeWorkArea workArea;
+
+  const int positioned = OsSeekFile(g_sourceFile, g_trailer.firstEntryOffset, SeekFromStart) >= 0;
+  if (!positioned) succeeded = 0;
+  if (setupCall) {
+    OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_PROGRESS, 0, 0);
+  } else {
+    ReportEntryCount(entryCount);
+  }
+  EnsureDirectory(g_jobSettings.targetDir, 0);
+
+  for (uint32_t i = 0; positioned && i < entryCount && !CheckStopRequested(); ++i) {
+    if (setupCall) {
+      SendSetupPercent(i, entryCount, &lastPercent);
+    } else {
+      ReportPosition(i);
+    }
+    EntryHeaderBuffer headerBuffer;
+    // A header that cannot be read while the trailer promises more entries means a defective file:
+    // the walk ends, and the extraction fails rather than leave an incomplete archive behind.
+    if (ReadEntryHeader(g_sourceFile, &headerBuffer) != EntryRead) {
+      succeeded = 0;
+      break;
+    }
+    const EntryHeader header = headerBuffer.header;
+    const int64_t dataStart = OsSeekFile(g_sourceFile, 0, SeekFromCurrent);
+    if (dataStart < 0) {
+      succeeded = 0;
+      break;
+    }
+    char* path = EntryName(headerBuffer);
+    if (!IsWritableEntry(path, g_jobSettings.targetDir)) {
+      succeeded = 0;  // never written: it would land outside the target or under a cut name
+    } else {
+      ComposeOutputPath(path, path, g_jobSettings.targetDir);
+      const int isDirectory = (header.entryFlags & EntryIsDirectory) != 0;
+      EnsureDirectory(path, isDirectory ? 0 : 1);
+      if (!isDirectory) {
+        const int result = ExtractFileEntry(path, header, &workArea);
+        if (result < 0) {
+          succeeded = 0;
+          break;
+        }
+        if (result == 0) succeeded = 0;
+      }
+    }
+    if (OsSeekFile(g_sourceFile, dataStart + header.storedSize, SeekFromStart) < 0) {
+      succeeded = 0;
+      break;
+    }
+    if (setupCall) {
+      const MessageResult reply = OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_QUERY_STOP, 0, 0);
+      g_workerState.stopRequested = reply != 0 ? 1 : 0;
+    }
+  }
+
+  OsCloseFile(g_sourceFile);
+  g_sourceFile = kNoFile;
+  if (!succeeded || CheckStopRequested()) return 0;
+
+  MergeArchiveRecords();
+  if (setupCall) {
+    SendSetupPercent(entryCount, entryCount, &lastPercent);
+  } else {
+    ReportPosition(entryCount);
+  }
+  return 1;
+}

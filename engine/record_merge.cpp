@@ -1,0 +1,211 @@
+// After a successful extraction: refresh the archive's own record in "archive.add" and register the
+// archive, and as far as needed its parent archives, in the "archive.dir" files above the target.
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/records.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char kArchiveAdd[] = "archive.add";
+const char kArchiveDir[] = "archive.dir";
+constexpr int kNameTagChars = 90;
+constexpr int kTitleTagChars = 95;
+constexpr int kAncestorLevels = 51;
+
+// dir + "\" + file name; 0 when that does not fit into a path buffer (a cut name would be another file).
+int RecordFilePath(char* path, const char* dir, const char* fileName) {
+  const size_t dirLength = std::strlen(dir);
+  const size_t nameLength = std::strlen(fileName);
+  const int needsSeparator = dirLength == 0 || dir[dirLength - 1] != '\\';
+  if (dirLength + (needsSeparator ? 1 : 0) + nameLength > static_cast<size_t>(kPathChars)) return 0;
+  std::memcpy(path, dir, dirLength);
+  size_t at = dirLength;
+  if (needsSeparator) path[at++] = '\\';
+  std::memcpy(path + at, fileName, nameLength + 1);
+  return 1;
+}
+
+// Whether a path is only a root (C:, C:\, \\server\share) or has no separator, so that it has no parent.
+int HasNoParent(const char* path) {
+  if (path[0] != '\0' && path[1] == ':') return path[2] == '\0' || (path[2] == '\\' && path[3] == '\0');
+  if (path[0] == '\\' && path[1] == '\\') {
+    const char* p = path + 2;
+    for (int level = 0; level < 2; ++level) {
+      while (*p != '\0' && *p != '\\') ++p;
+      while (*p == '\\') ++p;
+    }
+    return *p == '\0';
+  }
+  return std::strpbrk(path + (path[0] != '\0' ? 1 : 0), "\\/:") == nullptr;
+}
+
+// The parent directory, cut at the last backslash, slash or colon; 0 when there is none.
+int ParentDirectory(char* dst, const char* src) {
+  if (HasNoParent(src)) return 0;
+  DirectoryPart(dst, src);
+  return 1;
+}
+
+// The last component (after the last backslash, slash or colon).
+const char* LastComponent(const char* path) {
+  const char* last = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
+  }
+  return last;
+}
+
+void NewRecord(char* record) {
+  std::memset(record, 0, kRecordSize);
+  SetRecordWord(record, kRecordKindOffset, kRecordKindArchive);
+}
+
+void ClearSlotFree(char* record) {
+  SetRecordWord(record, kRecordFlagsOffset, RecordWord(record, kRecordFlagsOffset) & ~RecordSlotFree);
+}
+
+int IsSlotFree(const char* record) { return (RecordWord(record, kRecordFlagsOffset) & RecordSlotFree) != 0; }
+
+// Opens an "archive.dir" for reading and writing, made writable first and created when missing.
+FileHandle OpenDirectoryFile(const char* dir) {
+  char path[kPathBuffer];
+  if (!RecordFilePath(path, dir, kArchiveDir)) return kNoFile;
+  const uint32_t attributes = OsGetAttributes(path);
+  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
+    OsSetAttributes(path, attributes & ~kAttrReadOnly);
+  }
+  return OsOpenFile(path, FileOpenReadWriteCreate);
+}
+
+int ReadRecordAt(FileHandle file, uint32_t index, char* record) {
+  if (OsSeekFile(file, static_cast<int64_t>(index) * kRecordSize, SeekFromStart) < 0) return 0;
+  return OsReadFile(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize);
+}
+
+void WriteRecordAt(FileHandle file, uint32_t index, const char* record) {
+  if (OsSeekFile(file, static_cast<int64_t>(index) * kRecordSize, SeekFromStart) < 0) return;
+  OsWriteFile(file, record, kRecordSize);
+}
+
+// What a walk over the records of an opened file found. The append slot is the first index after
+// the last whole record, so that a trailing incomplete record is replaced rather than followed.
+struct RecordScan {
+  int32_t match;     // first record with the wanted tag value, or -1
+  int32_t lastFree;  // last record with RecordSlotFree set, or -1
+  uint32_t count;    // whole records in the file
+};
+
+RecordScan ScanRecords(FileHandle file, unsigned char tag, const char* wanted, char* matchRecord) {
+  RecordScan scan = {-1, -1, 0};
+  char record[kRecordSize];
+  if (OsSeekFile(file, 0, SeekFromStart) < 0) return scan;
+  while (OsReadFile(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize)) {
+    char value[kRecordTagsSize];
+    ReadRecordTag(record, tag, value, sizeof value);
+    if (scan.match < 0 && EqualNoCase(value, wanted)) {
+      scan.match = static_cast<int32_t>(scan.count);
+      std::memcpy(matchRecord, record, kRecordSize);
+    }
+    if (IsSlotFree(record)) scan.lastFree = static_cast<int32_t>(scan.count);
+    ++scan.count;
+  }
+  return scan;
+}
+
+uint32_t FreeOrAppendSlot(const RecordScan& scan) {
+  return scan.lastFree >= 0 ? static_cast<uint32_t>(scan.lastFree) : scan.count;
+}
+
+// Step 1: the archive's own record, refreshed in "archive.add" when that can be read.
+void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
+  char path[kPathBuffer];
+  FileHandle file = kNoFile;
+  if (RecordFilePath(path, g_jobSettings.targetDir, kArchiveAdd)) file = OsOpenFile(path, FileOpenReadWrite);
+  int fromFile = 0;
+  if (file != kNoFile) {
+    if (ReadRecordAt(file, 0, ownRecord)) {
+      ClearSlotFree(ownRecord);
+      fromFile = 1;
+    } else {
+      OsCloseFile(file);
+      file = kNoFile;
+    }
+  }
+  if (!fromFile) NewRecord(ownRecord);
+
+  const char* lastComponent = LastComponent(root);
+  SetRecordTag(ownRecord, root, -1, TagPath);
+  SetRecordTag(ownRecord, lastComponent, kNameTagChars, TagName);
+  SetRecordTag(ownRecord, nameOem[0] != '\0' ? nameOem : lastComponent, kTitleTagChars, TagTitle);
+
+  if (fromFile) {
+    WriteRecordAt(file, 0, ownRecord);
+    OsCloseFile(file);
+  }
+}
+
+// Step 3: the archive's record in its parent's "archive.dir": by name, else the last free slot, else appended.
+void RegisterInParent(const char* ownRecord, const char* parentDir) {
+  const FileHandle file = OpenDirectoryFile(parentDir);
+  if (file == kNoFile) return;
+  char name[kRecordTagsSize];
+  ReadRecordTag(ownRecord, TagName, name, sizeof name);
+  char found[kRecordSize];
+  const RecordScan scan = ScanRecords(file, TagName, name, found);
+  const uint32_t slot = scan.match >= 0 ? static_cast<uint32_t>(scan.match) : FreeOrAppendSlot(scan);
+  WriteRecordAt(file, slot, ownRecord);
+  OsCloseFile(file);
+}
+
+// Step 4.3/4.4 for one ancestor; 1 when it was registered already, so that the walk ends.
+int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
+  const FileHandle file = OpenDirectoryFile(parentDir);
+  if (file == kNoFile) return 0;
+  char record[kRecordSize];
+  const RecordScan scan = ScanRecords(file, TagPath, ancestorPath, record);
+  if (scan.match >= 0) {
+    ClearSlotFree(record);
+    WriteRecordAt(file, static_cast<uint32_t>(scan.match), record);
+    OsCloseFile(file);
+    return 1;
+  }
+  NewRecord(record);
+  const char* lastComponent = LastComponent(ancestorPath);
+  SetRecordTag(record, ancestorPath, -1, TagPath);
+  SetRecordTag(record, lastComponent, kNameTagChars, TagName);
+  SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
+  WriteRecordAt(file, FreeOrAppendSlot(scan), record);
+  OsCloseFile(file);
+  return 0;
+}
+
+}  // namespace
+
+void MergeArchiveRecords() {
+  char root[kPathBuffer];
+  ArchiveRootOem(root);
+  char nameOem[kNameBuffer];
+  CopyBounded(nameOem, kNameChars, g_jobSettings.archiveName);
+  OsAnsiToOem(nameOem, nameOem);
+
+  char ownRecord[kRecordSize];
+  RefreshOwnRecord(ownRecord, root, nameOem);
+  if (IsTopLevelPath(root)) return;  // a top-level archive is registered nowhere
+
+  char parentDir[kPathBuffer];
+  if (!ParentDirectory(parentDir, g_jobSettings.targetDir)) return;
+  RegisterInParent(ownRecord, parentDir);
+
+  // The walk climbs the archive root and the target tree side by side. It ends where the target
+  // tree has no higher directory, rather than going on with a path that has lost its root.
+  char ancestorPath[kPathBuffer];
+  CopyBounded(ancestorPath, kPathChars, root);
+  for (int level = 0; level < kAncestorLevels; ++level) {
+    if (!ParentDirectory(ancestorPath, ancestorPath) || IsTopLevelPath(ancestorPath)) return;
+    if (!ParentDirectory(parentDir, parentDir)) return;
+    if (RegisterAncestor(ancestorPath, parentDir)) return;
+  }
+}
