@@ -1,0 +1,50 @@
+// The About box (template 5201): program name, version and internal version under a banner.
+#include <cstdio>
+#include <cstring>
+
+#include "ui/resource_ids.h"
+#include "ui/sheet_win32.h"
+
+const char kProgramName[] = "Zarpex32";
+const char kProgramVersion[] = "6.50a";
+const char kInternalVersion[] = "0104";
+const char kCopyrightNotice[] = "Copyright \xA9 Brannix. Alle Rechte vorbehalten.";
+
+INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      char format[256];
+      char title[300];
+      format[0] = '\0';
+      GetWindowTextA(box, format, sizeof format);
+      // The template title carries one "%s"; anything else in it is shown as it stands.
+      const char* mark = strstr(format, "%s");
+      if (mark != nullptr && strchr(mark + 2, '%') == nullptr && strchr(format, '%') == mark) {
+        snprintf(title, sizeof title, format, kProgramName);
+      } else {
+        snprintf(title, sizeof title, "%s", format);
+      }
+      SetWindowTextA(box, title);
+      SetDlgItemTextA(box, IDC_ABOUT_VERSION, kProgramVersion);
+      SetDlgItemTextA(box, IDC_ABOUT_PROGRAM, kProgramName);
+      SetDlgItemTextA(box, IDC_ABOUT_INTERNAL, kInternalVersion);
+      SetDlgItemTextA(box, IDC_ABOUT_COPYRIGHT, kCopyrightNotice);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        EndDialog(box, 1);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(box, 2);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      EndDialog(box, 2);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}

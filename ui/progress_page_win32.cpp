@@ -1,0 +1,224 @@
+// The progress page (template 101): shows what is unpacked, starts the job on "&Entpacken", follows
+// it, answers its questions and lets the user cancel it.
+#include <windows.h>
+#include <commctrl.h>
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/progress_messages.h"
+#include "engine/worker.h"
+#include "ui/message_texts.h"
+#include "ui/path_display.h"
+#include "ui/resource_ids.h"
+#include "ui/sheet_win32.h"
+
+namespace {
+
+INT_PTR Answer(HWND page, LONG_PTR result) {
+  SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+// PSN_SETACTIVE: shows the settings afresh; the first activation without source or target goes on
+// to the options page. Returns the notification's result.
+LONG_PTR RefreshDisplay(HWND page) {
+  const JobSettings& settings = g_jobSettings;
+  SetDlgItemTextA(page, IDC_HEADER_NAME, settings.archiveName);
+  SetDlgItemTextA(page, IDC_HEADER_ROOT, settings.archiveRoot);
+  const signed char fit = FitForDisplay(g_progressPage.fitChars);
+  ShowCompactPath(page, IDC_SOURCE_TEXT, settings.sourcePath, fit);
+  ShowCompactPath(page, IDC_TARGET_TEXT, settings.targetDir, fit);
+  SetDlgItemTextA(page, IDC_FILE_TEXT, "");
+  SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  if (g_progressPage.firstActivation) {
+    g_progressPage.firstActivation = false;
+    if (settings.sourcePath[0] == '\0' || settings.targetDir[0] == '\0') {
+      SendMessageA(GetParent(page), PSM_SETCURSEL, 1, 0);
+      return -1;
+    }
+  }
+  return 0;
+}
+
+// PSN_APPLY with a non-zero lParam ("&Entpacken"): starts the job, or says what is missing.
+void StartJob(HWND page) {
+  HWND sheet = GetParent(page);
+  const JobSettings& settings = g_jobSettings;
+  if (settings.sourcePath[0] != '\0' && settings.targetDir[0] != '\0') {
+    EnterUnpackingState(sheet);
+    StartWorker(page);
+    return;
+  }
+  HWND owner = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  ShowMessage(owner, settings.sourcePath[0] == '\0' ? TextNoSource : TextNoTarget, MB_OK | MB_ICONHAND);
+  SendMessageA(sheet, PSM_SETCURSEL, 1, 0);
+}
+
+// PSN_QUERYCANCEL: while a job runs, asks once whether to stop it. Returns whether the sheet stays open.
+LONG_PTR QueryCancel(HWND page) {
+  if (g_progressPage.unpacking && !g_progressPage.cancelRequested) {
+    SuspendWorker();
+    if (ShowMessage(page, TextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+      g_progressPage.cancelRequested = true;
+      RequestStop(page);
+      // RequestStop without a worker has already finished the job; no timer is needed then.
+      if (g_progressPage.unpacking) SetTimer(page, IDT_STOP_TIMER, STOP_TIMER_MS, nullptr);
+    }
+    ResumeWorker();
+  }
+  return g_progressPage.unpacking ? 1 : 0;
+}
+
+void JobFinished(HWND page, WPARAM result) {
+  KillTimer(page, IDT_STOP_TIMER);
+  // One end per job: a late report after the job has been ended already changes nothing.
+  if (!g_progressPage.unpacking) return;
+  if (result != 0) ShowMessage(page, TextJobSucceeded, MB_OK | MB_ICONINFORMATION);
+  EnterIdleState(GetParent(page));
+}
+
+void WriteAnswer(LPARAM address, int value) {
+  int* answer = reinterpret_cast<int*>(address);
+  if (answer != nullptr) *answer = value;
+}
+
+void Question(HWND page, WPARAM type, LPARAM lParam) {
+  const unsigned flags = MB_OK | MB_ICONHAND;
+  switch (type) {
+    case QuestionNoArchiveRoot:
+      WriteAnswer(lParam, ShowMessage(page, TextNoArchiveRoot, flags) == IDOK ? 1 : 0);
+      break;
+    case QuestionSourceNotOpened:
+      WriteAnswer(lParam, ShowMessage(page, TextSourceNotOpened, flags) == IDOK ? 1 : 0);
+      break;
+    case QuestionNotPackedFile:
+      WriteAnswer(lParam, ShowMessage(page, TextNotPackedFile, flags) == IDOK ? 1 : 0);
+      break;
+    case QuestionDriveNotReady: {
+      const char* root = reinterpret_cast<const char*>(lParam);
+      ShowMessage(page, TextDriveNotReady, flags, root != nullptr ? root : "");
+      break;
+    }
+    case QuestionNotEnoughSpace: {
+      const long megabytes = static_cast<long>(static_cast<uint32_t>(lParam) & 0xFFFFu);
+      const long fraction = static_cast<long>((static_cast<uint32_t>(lParam) >> 16) & 0xFFFFu);
+      ShowMessage(page, TextNotEnoughSpace, flags, megabytes, fraction);
+      break;
+    }
+    case QuestionTargetExists: {
+      const int box = ShowMessage(page, TextTargetExists, MB_YESNOCANCEL | MB_ICONQUESTION);
+      WriteAnswer(lParam, box == IDYES ? 2 : box == IDNO ? 1 : 0);
+      break;
+    }
+    case QuestionTargetNotRenamed:
+      WriteAnswer(lParam, ShowMessage(page, TextTargetNotRenamed, flags) == IDOK ? 1 : 0);
+      break;
+    default:
+      WriteAnswer(lParam, 1);
+      break;
+  }
+}
+
+void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
+  switch (subCode) {
+    case ProgressDirectory: {
+      const char* directory = reinterpret_cast<const char*>(lParam);
+      ShowCompactPath(page, IDC_TARGET_TEXT, directory != nullptr ? directory : "",
+                      FitForDisplay(g_progressPage.fitChars));
+      break;
+    }
+    case ProgressFileName: {
+      const char* text = reinterpret_cast<const char*>(lParam);
+      char name[kPathBuffer];
+      name[0] = '\0';
+      if (text != nullptr) {
+        if (strchr(text, '\\') != nullptr) {
+          char whole[kPathBuffer];
+          CopyBounded(whole, kPathChars, text);
+          FileNamePart(name, whole);
+        } else {
+          CopyBounded(name, kPathChars, text);
+        }
+      }
+      CharLowerA(name);
+      SetDlgItemTextA(page, IDC_FILE_TEXT, name);
+      break;
+    }
+    case ProgressEntryCount:
+      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETRANGE, 0,
+                          MAKELPARAM(0, static_cast<WORD>(static_cast<uint32_t>(lParam) & 0xFFFFu)));
+      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+      break;
+    case ProgressPosition:
+      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(lParam), 0);
+      break;
+    default:
+      break;
+  }
+}
+
+void OutputFailed(HWND page, WPARAM answerAddress, LPARAM path) {
+  const char* text = reinterpret_cast<const char*>(path);
+  const int box = ShowMessage(page, TextOutputFailed, MB_ABORTRETRYIGNORE | MB_ICONHAND, text != nullptr ? text : "");
+  WriteAnswer(static_cast<LPARAM>(answerAddress), box);
+}
+
+INT_PTR Notify(HWND page, const NMHDR* header, LPARAM lParam) {
+  switch (header->code) {
+    case static_cast<UINT>(PSN_SETACTIVE):
+      return Answer(page, RefreshDisplay(page));
+    case static_cast<UINT>(PSN_KILLACTIVE):
+      return Answer(page, g_progressPage.unpacking ? 1 : 0);
+    case static_cast<UINT>(PSN_APPLY):
+      if (reinterpret_cast<const PSHNOTIFY*>(lParam)->lParam == 0) return Answer(page, PSNRET_NOERROR);
+      StartJob(page);
+      return Answer(page, PSNRET_INVALID_NOCHANGEPAGE);
+    case static_cast<UINT>(PSN_QUERYCANCEL):
+      return Answer(page, QueryCancel(page));
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      g_progressPage.page = page;
+      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      g_progressPage.fitChars = CountFittingChars(page, IDC_SOURCE_TEXT);
+      g_progressPage.firstActivation = true;
+      return TRUE;
+    case WM_DESTROY:
+      // Torn down while a job runs (the sheet cannot be closed then, but windows can be destroyed
+      // from outside): the job is asked to stop and rolls back; ShowPropertySheet waits for it.
+      if (g_progressPage.unpacking && g_workerState.workerThread != nullptr) g_workerState.stopRequested = 1;
+      KillTimer(page, IDT_STOP_TIMER);
+      g_progressPage.page = nullptr;
+      return FALSE;
+    case WM_NOTIFY:
+      return Notify(page, reinterpret_cast<const NMHDR*>(lParam), lParam);
+    case WM_TIMER:
+      if (wParam == IDT_STOP_TIMER) {
+        KillTimer(page, IDT_STOP_TIMER);
+        ForceEndWorker(page);
+      }
+      return FALSE;
+    case UM_JOB_FINISHED:
+      JobFinished(page, wParam);
+      return TRUE;
+    case UM_QUESTION:
+      Question(page, wParam, lParam);
+      return TRUE;
+    case UM_PROGRESS:
+      Progress(page, wParam, lParam);
+      return TRUE;
+    case UM_OUTPUT_FAILED:
+      OutputFailed(page, wParam, lParam);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
