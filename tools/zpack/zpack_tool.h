@@ -1,0 +1,4 @@
+#pragma once
+// The zpack commands (create, list, test, extract) as one function, so that tests can run them
+// in-process; zpack_main.cpp is the executable around it. Returns the exit code.
+int ZpackMain(int argc, char** argv);
