@@ -25,6 +25,9 @@ enum QuestionType {
 };
 enum ProgressSubCode { ProgressDirectory = 1, ProgressFileName = 2, ProgressEntryCount = 3, ProgressPosition = 4 };
 
+// Answers of question type 6 (the target directory exists).
+enum TargetExistsAnswer { TargetExistsCancel = 0, TargetExistsDeleteBackup = 1, TargetExistsKeepBackup = 2 };
+
 // Setup-call error codes.
 enum SetupError : uint32_t {
   SetupErrorNone = 0,
@@ -51,4 +54,17 @@ void ReportPosition(uint32_t index);
 
 // The job's stop check: waits while the worker is held (the cancel question is open), then
 // answers whether a stop was requested. Every stop check of the job goes through here.
+// A job whose worker was ended by force (ForceEndWorker) always gets 1: it stops and cleans up.
 int CheckStopRequested();
+
+// Sends one of the job's messages to progressWindow and returns the reply. Like a stop check it
+// waits while the worker is held, so a held job sends nothing; a job whose worker was ended by
+// force sends nothing at all (the reply is then 0). Any message of the job to the progress page
+// (questions, progress, UM_OUTPUT_FAILED) should go through here.
+MessageResult SendJobMessage(uint32_t message, MessageWParam wParam, MessageLParam lParam);
+
+// Waits while the worker is held; for the job's other calls that reach the page (field texts).
+void WaitWhileWorkerHeld();
+
+// 1 while the job that is running belongs to a worker that has been ended by force.
+int JobAbandoned();

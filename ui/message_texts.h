@@ -20,12 +20,17 @@ enum TextId {
   TextJobSucceeded = 4700,
   TextUnpackButton = 5000,
   TextQuitButton = 5001,
+  TextCancelButton = 5002,
   TextSourceFilter = 5012,
   TextDeletingBackup = 5013,
 };
 
 // Loads a string into buffer (size in characters); an empty string when it is missing.
+// Returns the number of characters loaded.
 int LoadText(int id, char* buffer, int size);
 // Formats the string with the arguments (wvsprintfA) and shows it under the title 4000.
+// Only the string is used as the format: the arguments (paths) are shown as they are.
 int ShowMessage(WindowHandle owner, int id, unsigned flags, ...);
+// Removes at most one waiting message of the window (or of its children) and dispatches it;
+// 1 when one was dispatched.
 int PumpOneMessage(WindowHandle window);

@@ -1,0 +1,23 @@
+#pragma once
+// Coordination between the worker's operations (UI thread) and the job (worker thread).
+// Internal to engine/progress_messages.cpp, engine/worker.cpp and engine/unpack_job.cpp.
+//
+// Every StartWorker begins a new "run" with its own number. g_activeRun holds the run whose end
+// has not been claimed yet; exactly one side claims it with a compare-exchange: the worker when
+// its job returns, or ForceEndWorker. The side that claims it releases the thread handle, clears
+// the worker state and sends the one UM_JOB_FINISHED of the run. A worker whose run was claimed
+// by ForceEndWorker is abandoned: its job sees a stop at every check, sends nothing, rolls back
+// and leaves without touching the worker state.
+//
+// g_jobRun says which run owns the job's process-wide state (source file, extraction state,
+// backup): a new worker waits until an abandoned job has left RunUnpackJob before it starts its
+// own. 0 means no worker job is inside (setup-call mode runs the job without a run number).
+#include <atomic>
+#include <cstdint>
+
+constexpr uint32_t kRunFinishing = 0x80000000u;  // the worker has claimed its end and is reporting it
+constexpr uint32_t kHoldPollMs = 5;               // how often a held job looks at the hold again
+
+extern std::atomic<uint32_t> g_activeRun;
+extern std::atomic<uint32_t> g_jobRun;
+extern std::atomic<int32_t> g_holdCount;  // > 0 while the worker is held (cancel question open)

@@ -1,0 +1,43 @@
+// Moving an existing target directory aside to the first free numbered name (connect.001 ...).
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/progress_messages.h"
+#include "engine/unpack_job.h"
+
+int BackUpExistingTarget() {
+  JobSettings& settings = g_jobSettings;
+  char target[kPathBuffer];
+  StripTrailingBackslash(target, CopyBounded(target, kPathChars, settings.targetDir));
+
+  // Built in a larger buffer: a name cut at 260 characters would be some other directory.
+  char candidate[kPathBuffer + 8];
+  int moved = 0;
+  int haveName = 0;
+  for (int n = 1; n <= 999; ++n) {
+    NumberedExtension(candidate, target, n, sizeof candidate);
+    if (std::strlen(candidate) > static_cast<size_t>(kPathChars)) break;
+    if (!OsPathExists(candidate)) {
+      haveName = 1;
+      break;
+    }
+  }
+  if (haveName) {
+    moved = OsMoveFile(target, candidate);
+    if (!moved) {
+      // The process's current directory may lie inside the target.
+      char parent[kPathBuffer];
+      if (ParentDirectory(parent, target)) {
+        OsSetCurrentDirectory(parent);
+        moved = OsMoveFile(target, candidate);
+      }
+    }
+  }
+  if (!moved) {
+    ReportJobStop(QuestionTargetNotRenamed, SetupErrorCannotRename);
+    return 0;
+  }
+  CopyBounded(settings.backupDir, kPathChars, candidate);
+  return 1;
+}

@@ -1,0 +1,145 @@
+// The unpack job: preparation (settings, packed file, free space, backup), extraction, and then
+// either the removal of the backup or the roll-back to the old target.
+#include "engine/unpack_job.h"
+
+#include <cstring>
+
+#include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
+#include "engine/extraction.h"
+#include "engine/packed_file.h"
+#include "engine/progress_messages.h"
+#include "ui/message_texts.h"
+
+namespace {
+
+constexpr int kFileNameField = 1016;   // progress page: name of the file being written
+constexpr int kDirectoryField = 1014;  // progress page: directory being written
+
+int CloseSourceAndStop() {
+  if (g_sourceFile != kNoFile) OsCloseFile(g_sourceFile);
+  g_sourceFile = kNoFile;
+  return 0;
+}
+
+int MoveWithRetry(const char* from, const char* to) {
+  if (OsMoveFile(from, to)) return 1;
+  // The process's current directory may lie inside the directory being moved.
+  char parent[kPathBuffer];
+  if (!ParentDirectory(parent, from)) return 0;
+  OsSetCurrentDirectory(parent);
+  return OsMoveFile(from, to);
+}
+
+// Undoes a failed job: removes what was unpacked and puts the old target back. The backup is only
+// moved back onto a target name that is free again; otherwise it stays under its numbered name.
+void RollBack(const char* target, const char* backup) {
+  if (target[0] != '\0') DeleteTree(target);
+  if (backup[0] == '\0') return;
+  if (target[0] == '\0' || OsPathExists(target)) return;
+  if (MoveWithRetry(backup, target) && std::strcmp(g_jobSettings.backupDir, backup) == 0) {
+    g_jobSettings.backupDir[0] = '\0';
+  }
+}
+
+}  // namespace
+
+void ReportJobStop(int questionType, uint32_t setupError) {
+  if (g_jobSettings.setupCall) {
+    g_jobSettings.error = setupError;
+    return;
+  }
+  int32_t answer = 0;  // not read: the job stops whatever the page answers
+  SendJobMessage(UM_QUESTION, static_cast<MessageWParam>(questionType), reinterpret_cast<MessageLParam>(&answer));
+}
+
+void ReportJobStopWith(int questionType, uint32_t setupError, MessageLParam argument) {
+  if (g_jobSettings.setupCall) {
+    g_jobSettings.error = setupError;
+    return;
+  }
+  SendJobMessage(UM_QUESTION, static_cast<MessageWParam>(questionType), argument);
+}
+
+int ParentDirectory(char* parent, const char* path) {
+  char copy[kPathBuffer];
+  CopyBounded(copy, kPathChars, path);
+  StripTrailingBackslash(copy, copy);
+  DirectoryPart(parent, copy);
+  if (std::strcmp(parent, copy) == 0) return 0;  // a bare name: no parent to go to
+  if (parent[0] != '\0' && parent[1] == ':' && parent[2] == '\0') std::strcpy(parent + 2, "\\");
+  return 1;
+}
+
+int PrepareJob() {
+  JobSettings& settings = g_jobSettings;
+  if (settings.archiveRoot[0] == '\0') {
+    ReportJobStop(QuestionNoArchiveRoot, SetupErrorNoArchiveRoot);
+    return 0;
+  }
+  if (CheckStopRequested()) return 0;
+  // Without a target the entry paths would land in the root of the current drive.
+  if (settings.targetDir[0] == '\0') return 0;
+
+  g_sourceFile = OsOpenFile(settings.sourcePath, FileOpenRead);
+  if (g_sourceFile == kNoFile) {
+    ReportJobStop(QuestionSourceNotOpened, SetupErrorCannotOpen);
+    return 0;
+  }
+  if (CheckStopRequested()) return CloseSourceAndStop();
+  if (!ReadTrailer(g_sourceFile)) {
+    ReportJobStop(QuestionNotPackedFile, SetupErrorNotPackedFile);
+    return CloseSourceAndStop();
+  }
+  if (CheckStopRequested()) return CloseSourceAndStop();
+  if (!CheckFreeSpace()) return CloseSourceAndStop();
+  if (CheckStopRequested()) return CloseSourceAndStop();
+
+  settings.backupDir[0] = '\0';
+  if (!OsPathExists(settings.targetDir)) return 1;
+
+  settings.deleteBackup = 1;
+  if (!settings.setupCall) {
+    int32_t answer = TargetExistsCancel;
+    SendJobMessage(UM_QUESTION, QuestionTargetExists, reinterpret_cast<MessageLParam>(&answer));
+    if (answer == TargetExistsCancel) return CloseSourceAndStop();
+    settings.deleteBackup = answer == TargetExistsDeleteBackup ? 1 : 0;
+  }
+  if (!BackUpExistingTarget()) return CloseSourceAndStop();
+  return 1;
+}
+
+int RunUnpackJob() {
+  // The job cleans up with its own copies: the options page may change the settings while an
+  // abandoned job (its worker ended by force) is still rolling back.
+  char target[kPathBuffer];
+  StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
+  if (!PrepareJob()) return 0;
+
+  char backup[kPathBuffer];
+  CopyBounded(backup, kPathChars, g_jobSettings.backupDir);
+  const int deleteBackup = g_jobSettings.deleteBackup;
+
+  int extracted = ExtractEntries();
+  // A stop that arrives before the backup is given up undoes the job as well.
+  if (extracted && CheckStopRequested()) extracted = 0;
+  if (!extracted) {
+    RollBack(target, backup);
+    return 0;
+  }
+
+  if (deleteBackup == 1 && backup[0] != '\0') {
+    if (!g_jobSettings.setupCall) {
+      WaitWhileWorkerHeld();
+      if (!JobAbandoned()) {
+        char text[128];
+        LoadText(TextDeletingBackup, text, sizeof text);
+        OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, text);
+        OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, backup);
+      }
+    }
+    DeleteTree(backup);
+    if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
+  }
+  return 1;
+}
