@@ -90,6 +90,7 @@ int CreateOutputFile(const char* path) {
     return OutputAbort;
   }
   for (;;) {
+    if (CheckStopRequested()) return OutputAbort;  // a stopping job asks nothing more
     int answer = 0;
     OsSendMessage(g_workerState.progressWindow, UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer),
                   reinterpret_cast<MessageLParam>(path));
