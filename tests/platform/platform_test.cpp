@@ -1,0 +1,470 @@
+// The platform seam: files, attributes, times, enumeration, free space, code pages, registry,
+// profile files, network and free-space doubles, windows and threads. The same cases run natively
+// (drive C: mapped onto a scratch folder) and under Wine (drive C: of the prefix).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+
+#include <filesystem>
+#endif
+
+namespace {
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    snprintf(base_, sizeof base_, "C:\\zplatform-%lu", static_cast<unsigned long>(GetCurrentProcessId()));
+#else
+    char host[] = "/tmp/zplatform-XXXXXX";
+    ASSERT_NE(mkdtemp(host), nullptr);
+    host_ = host;
+    OsMapDriveForTests('C', host);
+    snprintf(base_, sizeof base_, "C:\\zplatform");
+#endif
+    ASSERT_EQ(OsCreateDirectory(base_), 1) << base_;
+  }
+  void TearDown() override {
+    OsSetCurrentDirectory("C:\\");
+    RemoveTree(base_);
+#ifndef _WIN32
+    std::filesystem::remove_all(host_);
+    OsMapDriveForTests('C', nullptr);
+#endif
+  }
+  std::string Path(const char* name) const { return std::string(base_) + "\\" + name; }
+
+  static void RemoveTree(const std::string& dir) {
+    OsFindData data;
+    std::string pattern = dir + "\\*.*";
+    FindHandle find = OsFindFirst(pattern.c_str(), &data);
+    for (int more = find != nullptr; more; more = OsFindNext(find, &data)) {
+      if (strcmp(data.name, ".") == 0 || strcmp(data.name, "..") == 0) continue;
+      std::string child = dir + "\\" + data.name;
+      OsSetAttributes(child.c_str(), data.attributes & kAttrDirectory ? kAttrDirectory : kAttrNormal);
+      if (data.attributes & kAttrDirectory) RemoveTree(child);
+      else OsDeleteFile(child.c_str());
+    }
+    OsFindClose(find);
+    OsRemoveDirectory(dir.c_str());
+  }
+
+  char base_[261];
+#ifndef _WIN32
+  std::string host_;
+#endif
+};
+
+int WriteText(const std::string& path, const char* text, FileOpenMode mode = FileOpenReadWriteTruncate) {
+  FileHandle file = OsOpenFile(path.c_str(), mode);
+  if (file == kNoFile) return 0;
+  int32_t length = static_cast<int32_t>(strlen(text));
+  int ok = OsWriteFile(file, text, static_cast<uint32_t>(length)) == length;
+  OsCloseFile(file);
+  return ok;
+}
+
+std::string ReadText(const std::string& path) {
+  FileHandle file = OsOpenFile(path.c_str(), FileOpenRead);
+  if (file == kNoFile) return "<no file>";
+  char buffer[512];
+  int32_t count = OsReadFile(file, buffer, sizeof buffer);
+  OsCloseFile(file);
+  return count < 0 ? "<read error>" : std::string(buffer, static_cast<size_t>(count));
+}
+
+TEST_F(PlatformTest, OpenModesCreateKeepOrCutTheFile) {
+  std::string path = Path("data.bin");
+  EXPECT_EQ(OsOpenFile(path.c_str(), FileOpenRead), kNoFile);
+  EXPECT_EQ(OsOpenFile(path.c_str(), FileOpenReadWrite), kNoFile);
+  EXPECT_EQ(OsPathExists(path.c_str()), 0);
+
+  ASSERT_TRUE(WriteText(path, "0123456789", FileOpenReadWriteCreate));
+  ASSERT_TRUE(WriteText(path, "ab", FileOpenReadWriteCreate));  // kept: only the start is overwritten
+  EXPECT_EQ(ReadText(path), "ab23456789");
+  ASSERT_TRUE(WriteText(path, "ab", FileOpenReadWrite));
+  EXPECT_EQ(ReadText(path), "ab23456789");
+
+  FileHandle file = OsOpenFile(path.c_str(), FileOpenReadWriteTruncate);
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(OsFileLength(file), 0);
+  EXPECT_EQ(OsWriteFile(file, "xyz", 3), 3);
+  EXPECT_EQ(OsSeekFile(file, -1, SeekFromEnd), 2);
+  EXPECT_EQ(OsSeekFile(file, -1, SeekFromCurrent), 1);
+  char c = 0;
+  EXPECT_EQ(OsReadFile(file, &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  EXPECT_EQ(OsSeekFile(file, 5, SeekFromStart), 5);
+  EXPECT_EQ(OsReadFile(file, &c, 1), 0);  // past the end: nothing, no error
+  EXPECT_EQ(OsSeekFile(file, -10, SeekFromStart), -1);
+  OsCloseFile(file);
+
+  file = OsOpenFile(path.c_str(), FileOpenRead);
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(OsWriteFile(file, "q", 1), -1);  // read-only handle
+  OsCloseFile(file);
+  EXPECT_EQ(ReadText(path), "xyz");
+  EXPECT_EQ(OsOpenFile(base_, FileOpenRead), kNoFile);  // a directory is no file
+}
+
+TEST_F(PlatformTest, ReadOnlyBlocksWritingUntilCleared) {
+  std::string path = Path("locked.txt");
+  ASSERT_TRUE(WriteText(path, "old"));
+  uint32_t attributes = OsGetAttributes(path.c_str());
+  ASSERT_NE(attributes, kInvalidAttributes);
+  EXPECT_EQ(attributes & (kAttrDirectory | kAttrReadOnly), 0u);
+  ASSERT_EQ(OsSetAttributes(path.c_str(), kAttrReadOnly | kAttrHidden), 1);
+  attributes = OsGetAttributes(path.c_str());
+  EXPECT_EQ(attributes & (kAttrReadOnly | kAttrHidden), kAttrReadOnly | kAttrHidden);
+
+  EXPECT_EQ(OsOpenFile(path.c_str(), FileOpenReadWrite), kNoFile);
+  EXPECT_EQ(OsOpenFile(path.c_str(), FileOpenReadWriteTruncate), kNoFile);
+  EXPECT_EQ(OsDeleteFile(path.c_str()), 0);
+  EXPECT_EQ(ReadText(path), "old");
+
+  // Cleared but still hidden: a truncating open must work (overwriting an unpacked file again).
+  ASSERT_EQ(OsSetAttributes(path.c_str(), attributes & ~kAttrReadOnly), 1);
+  EXPECT_EQ(OsGetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), kAttrHidden);
+  ASSERT_TRUE(WriteText(path, "new"));
+  EXPECT_EQ(ReadText(path), "new");
+  EXPECT_EQ(OsDeleteFile(path.c_str()), 1);
+  EXPECT_EQ(OsGetAttributes(path.c_str()), kInvalidAttributes);
+  // A new file of the same name does not inherit the old bits.
+  ASSERT_TRUE(WriteText(path, "again"));
+  EXPECT_EQ(OsGetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), 0u);
+}
+
+TEST_F(PlatformTest, UnixTimesBecomeFileTimesAndRoundTrip) {
+  // 2000-01-01 00:00:00 UTC; the test runs in UTC, so the local offset is 0 at both ends of the chain.
+  uint64_t fileTime = 0;
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380, &fileTime), 1);
+  EXPECT_EQ(fileTime, 125911584000000000ull);
+  ASSERT_EQ(OsUnixTimeToFileTime(0, &fileTime), 1);
+  EXPECT_EQ(fileTime, 116444736000000000ull);
+  fileTime = 77;
+  EXPECT_EQ(OsUnixTimeToFileTime(-1, &fileTime), 0);
+  EXPECT_EQ(fileTime, 77u);
+
+  uint64_t creation, access, write;
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380, &creation), 1);
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380 + 86400, &access), 1);
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380 + 3600, &write), 1);
+  std::string path = Path("timed.txt");
+  FileHandle file = OsOpenFile(path.c_str(), FileOpenReadWriteTruncate);
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(OsWriteFile(file, "t", 1), 1);
+  ASSERT_EQ(OsSetFileTimes(file, creation, access, write), 1);
+  OsCloseFile(file);
+  uint64_t gotCreation = 0, gotAccess = 0, gotWrite = 0;
+  ASSERT_EQ(OsGetFileTimes(path.c_str(), &gotCreation, &gotAccess, &gotWrite), 1);
+  EXPECT_EQ(gotWrite, write);
+  EXPECT_EQ(gotAccess, access);
+  EXPECT_EQ(gotCreation, creation);
+  EXPECT_EQ(OsGetFileTimes(Path("missing").c_str(), &gotCreation, &gotAccess, &gotWrite), 0);
+}
+
+#ifndef _WIN32
+// The chain takes the offset in force now, not the one of the converted date (as LocalFileTimeToFileTime).
+TEST(PlatformTimeZone, LocalOffsetOfNowIsAppliedToEveryDate) {
+  const char* saved = getenv("TZ");
+  std::string keep = saved != nullptr ? saved : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  time_t now = time(nullptr);
+  struct tm local;
+  localtime_r(&now, &local);
+  uint64_t winter = 0, summer = 0;
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380, &winter), 1);           // 2000-01-01, CET
+  ASSERT_EQ(OsUnixTimeToFileTime(0x386D4380 + 182 * 86400, &summer), 1);  // 2000-07-01, CEST
+  uint64_t hour = 36000000000ull;
+  uint64_t summerUtc = 125911584000000000ull + 182ull * 86400 * 10000000;
+  if (local.tm_isdst > 0) {
+    EXPECT_EQ(winter, 125911584000000000ull - hour);
+    EXPECT_EQ(summer, summerUtc);
+  } else {
+    EXPECT_EQ(winter, 125911584000000000ull);
+    EXPECT_EQ(summer, summerUtc + hour);
+  }
+  if (saved != nullptr) setenv("TZ", keep.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
+}
+#endif
+
+TEST_F(PlatformTest, DirectoriesMoveWithContentsButNotOntoOthersOrWhileCurrent) {
+  std::string dir = Path("target");
+  std::string moved = Path("target.001");
+  ASSERT_EQ(OsCreateDirectory(dir.c_str()), 1);
+  EXPECT_EQ(OsCreateDirectory(dir.c_str()), 0);
+  EXPECT_EQ(OsDirectoryExists(dir.c_str()), 1);
+  ASSERT_TRUE(WriteText(dir + "\\inner.txt", "inside"));
+  ASSERT_EQ(OsSetAttributes((dir + "\\inner.txt").c_str(), kAttrHidden), 1);
+
+  ASSERT_EQ(OsSetCurrentDirectory(dir.c_str()), 1);
+  char current[261];
+  ASSERT_EQ(OsGetCurrentDirectory(current, sizeof current), 1);
+  EXPECT_STREQ(current, dir.c_str());
+  EXPECT_EQ(ReadText("inner.txt"), "inside");  // relative to the current directory
+  EXPECT_EQ(OsMoveFile(dir.c_str(), moved.c_str()), 0);  // in use as current directory
+  EXPECT_EQ(OsRemoveDirectory(dir.c_str()), 0);
+  ASSERT_EQ(OsSetCurrentDirectory(base_), 1);
+
+  ASSERT_EQ(OsMoveFile(dir.c_str(), moved.c_str()), 1);
+  EXPECT_EQ(OsPathExists(dir.c_str()), 0);
+  EXPECT_EQ(ReadText(moved + "\\inner.txt"), "inside");
+  EXPECT_EQ(OsGetAttributes((moved + "\\inner.txt").c_str()) & kAttrHidden, kAttrHidden);
+
+  ASSERT_EQ(OsCreateDirectory(dir.c_str()), 1);
+  EXPECT_EQ(OsMoveFile(moved.c_str(), dir.c_str()), 0);  // never replaces
+  EXPECT_EQ(OsRemoveDirectory(moved.c_str()), 0);        // not empty
+  EXPECT_EQ(OsDeleteFile(moved.c_str()), 0);             // not a file
+  EXPECT_EQ(OsRemoveDirectory(dir.c_str()), 1);
+  EXPECT_EQ(OsDirectoryExists(dir.c_str()), 0);
+  char small[4];
+  EXPECT_EQ(OsGetCurrentDirectory(small, sizeof small), 0);
+}
+
+TEST_F(PlatformTest, FindListsNamesAndDirectoryBits) {
+  ASSERT_TRUE(WriteText(Path("a.txt"), "a"));
+  ASSERT_TRUE(WriteText(Path("B.DAT"), "b"));
+  ASSERT_TRUE(WriteText(Path("noext"), "n"));
+  ASSERT_EQ(OsCreateDirectory(Path("sub").c_str()), 1);
+  auto list = [&](const char* pattern) {
+    std::vector<std::string> names;
+    OsFindData data;
+    FindHandle find = OsFindFirst(Path(pattern).c_str(), &data);
+    for (int more = find != nullptr; more; more = OsFindNext(find, &data))
+      names.push_back(std::string(data.name) + ((data.attributes & kAttrDirectory) ? "/" : ""));
+    OsFindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ(list("*.*"), (std::vector<std::string>{"../", "./", "B.DAT", "a.txt", "noext", "sub/"}));
+  EXPECT_EQ(list("*.txt"), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(list("b.*"), (std::vector<std::string>{"B.DAT"}));
+  EXPECT_EQ(list("?.txt"), (std::vector<std::string>{"a.txt"}));
+  OsFindData data;
+  EXPECT_EQ(OsFindFirst(Path("*.none").c_str(), &data), nullptr);
+  EXPECT_EQ(OsFindFirst(Path("nodir\\*.*").c_str(), &data), nullptr);
+}
+
+char g_askedRoot[64];
+int SmallDisk(const char* root, uint32_t* sectors, uint32_t* bytes, uint32_t* clusters) {
+  snprintf(g_askedRoot, sizeof g_askedRoot, "%s", root);
+  *sectors = 8;
+  *bytes = 512;
+  *clusters = 3;
+  return 1;
+}
+
+TEST_F(PlatformTest, FreeSpaceOfTheSystemAndOfTheDouble) {
+  uint32_t sectors = 0, bytes = 0, clusters = 0;
+  ASSERT_EQ(OsGetDiskFreeSpace("C:\\", &sectors, &bytes, &clusters), 1);
+  EXPECT_GT(sectors, 0u);
+  EXPECT_GE(bytes, 512u);
+  EXPECT_GT(clusters, 0u);
+  EXPECT_EQ(OsGetDiskFreeSpace("Q:\\", &sectors, &bytes, &clusters), 0);
+
+  OsSetDiskFreeSpaceQuery(SmallDisk);
+  ASSERT_EQ(OsGetDiskFreeSpace("\\\\srv\\share\\", &sectors, &bytes, &clusters), 1);
+  EXPECT_STREQ(g_askedRoot, "\\\\srv\\share\\");
+  EXPECT_EQ(uint64_t{sectors} * bytes * clusters, 12288u);
+  OsSetDiskFreeSpaceQuery(nullptr);
+  EXPECT_EQ(OsGetDiskFreeSpace("Q:\\", &sectors, &bytes, &clusters), 0);
+}
+
+TEST(PlatformCodePages, GermanLettersBetweenAnsiAndOem) {
+  const char ansi[] = "\xE4\xF6\xFC\xC4\xD6\xDC\xDF a\\b";
+  const char oem[] = "\x84\x94\x81\x8E\x99\x9A\xE1 a\\b";
+  char buffer[32];
+  OsAnsiToOem(ansi, buffer);
+  EXPECT_STREQ(buffer, oem);
+  OsOemToAnsi(buffer, buffer);  // in place
+  EXPECT_STREQ(buffer, ansi);
+  // Where OEM 850 differs from the US code page 437, and where Windows falls back to a near character.
+  OsAnsiToOem("\xC0\xE9\x80\x86", buffer);
+  EXPECT_STREQ(buffer, "\xB7\x82?\xC5");
+  OsOemToAnsi("\xB7\xCD\xE1", buffer);
+  EXPECT_STREQ(buffer, "\xC0-\xDF");
+}
+
+#ifdef _WIN32
+const char kTestKey[] = "Software\\Zarpex32Tests\\Platform";
+void PutRegistryString(const char* name, const char* value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), strlen(value) + 1),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+void DropRegistryKey() { RegDeleteKeyA(HKEY_CURRENT_USER, kTestKey); }
+#else
+const char kTestKey[] = "Software\\Zarpex32Tests\\Platform";
+void PutRegistryString(const char* name, const char* value) {
+  OsSetRegistryStringForTests(RegistryCurrentUser, kTestKey, name, value);
+}
+void DropRegistryKey() { OsClearRegistryForTests(); }
+#endif
+
+TEST(PlatformRegistry, StringValuesOfTheCurrentUser) {
+  PutRegistryString("PackFile", "C:\\Pack\\archiv.zpx");
+  char buffer[261] = "unchanged";
+  uint32_t size = sizeof buffer;
+  EXPECT_EQ(OsReadRegistryString(RegistryCurrentUser, kTestKey, "PackFile", buffer, &size), 0);
+  EXPECT_STREQ(buffer, "C:\\Pack\\archiv.zpx");
+  EXPECT_EQ(size, strlen("C:\\Pack\\archiv.zpx") + 1);
+
+  // Too small: an error status and nothing written behind the buffer.
+  char small[8 + 4];
+  memset(small, 'G', sizeof small);
+  size = 8;
+  EXPECT_NE(OsReadRegistryString(RegistryCurrentUser, kTestKey, "PackFile", small, &size), 0);
+  EXPECT_EQ(std::string(small + 8, 4), "GGGG");
+
+  strcpy(buffer, "unchanged");
+  size = sizeof buffer;
+  EXPECT_NE(OsReadRegistryString(RegistryCurrentUser, kTestKey, "Missing", buffer, &size), 0);
+  size = sizeof buffer;
+  EXPECT_EQ(OsReadRegistryString(RegistryCurrentUser, "Software\\Zarpex32Tests\\NoSuchKey", "PackFile", buffer,
+                                 &size),
+            0);
+  EXPECT_STREQ(buffer, "unchanged");  // a key that cannot be opened leaves the buffer alone
+  DropRegistryKey();
+}
+
+TEST_F(PlatformTest, ProfileStringsFromTheWindowsDirectory) {
+  char windows[261];
+#ifdef _WIN32
+  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+#else
+  snprintf(windows, sizeof windows, "C:\\WINDOWS");
+  ASSERT_EQ(OsCreateDirectory(windows), 1);
+  OsSetWindowsDirectoryForTests(windows);
+#endif
+  std::string ini = std::string(windows) + "\\zplatform-test.ini";
+  ASSERT_TRUE(WriteText(ini,
+                        "[OTHER]\r\nArchiveRoot=wrong\r\n"
+                        "[Common]\r\n  ArchiveRoot = D:\\Zelvar\\Archive\\ \r\n"
+                        "Server=\"srv01\"\r\nVolume=\r\n"));
+  char buffer[261];
+  EXPECT_EQ(OsGetProfileString("COMMON", "archiveroot", "", buffer, sizeof buffer, "zplatform-test.ini"), 18u);
+  EXPECT_STREQ(buffer, "D:\\Zelvar\\Archive\\");
+  OsGetProfileString("COMMON", "Server", "", buffer, sizeof buffer, "zplatform-test.ini");
+  EXPECT_STREQ(buffer, "srv01");
+  EXPECT_EQ(OsGetProfileString("COMMON", "Volume", "x", buffer, sizeof buffer, "zplatform-test.ini"), 0u);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(OsGetProfileString("COMMON", "Absent", "fallback", buffer, sizeof buffer, "zplatform-test.ini"), 8u);
+  EXPECT_STREQ(buffer, "fallback");
+  EXPECT_EQ(OsGetProfileString("COMMON", "ArchiveRoot", "", buffer, 6, "zplatform-test.ini"), 5u);
+  EXPECT_STREQ(buffer, "D:\\Ze");
+  OsGetProfileString("COMMON", "ArchiveRoot", "none", buffer, sizeof buffer, "zplatform-missing.ini");
+  EXPECT_STREQ(buffer, "none");
+  OsDeleteFile(ini.c_str());
+#ifndef _WIN32
+  RemoveTree(windows);
+#endif
+}
+
+uint32_t MappedX(const char* localName, char* remoteName, uint32_t* size) {
+  if (strcmp(localName, "X:") != 0) return 2250;
+  const char remote[] = "\\\\server\\vol1";
+  if (*size < sizeof remote) {
+    *size = sizeof remote;
+    return 234;
+  }
+  memcpy(remoteName, remote, sizeof remote);
+  return 0;
+}
+
+TEST(PlatformNetwork, TheDoubleStandsInForMappedDrives) {
+  char remote[261] = "";
+  uint32_t size = sizeof remote;
+  EXPECT_NE(OsGetNetworkConnection("C:", remote, &size), 0u);  // a local drive is no connection
+  OsSetNetworkConnectionQuery(MappedX);
+  size = sizeof remote;
+  EXPECT_EQ(OsGetNetworkConnection("X:", remote, &size), 0u);
+  EXPECT_STREQ(remote, "\\\\server\\vol1");
+  size = sizeof remote;
+  EXPECT_NE(OsGetNetworkConnection("Y:", remote, &size), 0u);
+  OsSetNetworkConnectionQuery(nullptr);
+  size = sizeof remote;
+  EXPECT_NE(OsGetNetworkConnection("X:", remote, &size), 0u);
+}
+
+TEST_F(PlatformTest, NamesOfThisMachineAndProgram) {
+  char name[16];
+#ifndef _WIN32
+  OsSetComputerNameForTests("ZSERVER01");
+#endif
+  ASSERT_EQ(OsGetComputerName(name, sizeof name), 1);
+  EXPECT_GT(strlen(name), 0u);
+#ifndef _WIN32
+  EXPECT_STREQ(name, "ZSERVER01");
+  EXPECT_EQ(OsGetComputerName(name, 5), 0);
+  OsSetComputerNameForTests(nullptr);
+#endif
+  char path[261];
+  uint32_t length = OsGetModuleFileName(nullptr, path, sizeof path);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(length, strlen(path));
+  EXPECT_NE(strstr(path, "platform_test"), nullptr) << path;
+  EXPECT_EQ(path[1], ':');
+  EXPECT_EQ(OsGetModuleFileName(nullptr, path, 4), 0u);  // a cut path is refused
+
+  std::string file = Path("a long file name.text");
+  ASSERT_TRUE(WriteText(file, "x"));
+  char shortName[261];
+  uint32_t shortLength = OsGetShortPathName(file.c_str(), shortName, sizeof shortName);
+  ASSERT_GT(shortLength, 0u);
+  EXPECT_EQ(ReadText(shortName), "x");
+  EXPECT_EQ(OsGetShortPathName(Path("missing").c_str(), shortName, sizeof shortName), 0u);
+  EXPECT_EQ(OsIsNtPlatform(), 1);
+}
+
+std::atomic<int> g_threadStage{0};
+uint32_t CountingThread(void* parameter) {
+  g_threadStage.store(1);
+  while (g_threadStage.load() == 1) OsSleep(1);
+  *static_cast<int*>(parameter) += 1;
+  g_threadStage.store(3);
+  return 0;
+}
+
+TEST(PlatformThreads, ThreadRunsWithItsParameter) {
+  int value = 41;
+  uint32_t id = 0;
+  ThreadHandle thread = OsCreateThread(CountingThread, &value, &id);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_NE(id, 0u);
+  for (int i = 0; i < 5000 && g_threadStage.load() != 1; ++i) OsSleep(1);
+  ASSERT_EQ(g_threadStage.load(), 1);
+#ifdef _WIN32
+  EXPECT_EQ(OsSuspendThread(thread), 0);
+  EXPECT_EQ(OsResumeThread(thread), 1);
+#else
+  EXPECT_EQ(OsSuspendThread(thread), -1);  // not offered natively
+#endif
+  g_threadStage.store(2);
+  for (int i = 0; i < 5000 && g_threadStage.load() != 3; ++i) OsSleep(1);
+  EXPECT_EQ(g_threadStage.load(), 3);
+  EXPECT_EQ(value, 42);
+  OsCloseThreadHandle(thread);
+}
+
+}  // namespace
