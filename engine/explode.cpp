@@ -1,0 +1,322 @@
+// Explode: table-driven decoder for streams in the PKWARE DCL implode format.
+//
+// Observable behaviour (when readBlock and writeBlock are called, with what) follows the plain model of
+// the format: a bit buffer holding 8 to 15 valid bits, one input byte loaded whenever a code of n bits
+// is consumed and fewer than 8 bits would be left, readBlock asked only when such a load finds the
+// input buffer used up. The hot loop keeps a wider buffer in locals that it fills from the bytes
+// already in the input buffer; it only calls readBlock where the plain model would, so both agree.
+#include "engine/explode.h"
+
+#include <cstring>
+
+#include "engine/explode_tables.h"
+
+namespace {
+
+constexpr uint32_t kTokenEndOfStream = 773;  // length index 15 with extra value 255
+constexpr uint32_t kTokenError = 774;
+constexpr uint32_t kEscape = 255;  // primary ASCII lookup: the code is longer than 8 bits
+constexpr uint32_t kHistorySize = kExplodeWindowSize - kExplodeBlockSize;
+
+// Every token, including its distance, takes at most 1 + 7 + 8 + 8 + 6 = 30 bits; the plain model
+// needs 8 more bits behind it. With this many bits in the buffer a whole token decodes without loads.
+constexpr uint32_t kBitsForUncheckedToken = 38;
+
+static_assert(sizeof(uint64_t) == 8, "64-bit bit buffer");
+
+// Entry i of lookup (i < 256) gets the symbol whose code the low bits of i begin with.
+void BuildLookup(uint8_t* lookup, const uint8_t* codeLengths, const uint8_t* codeValues, int symbolCount) {
+  for (int symbol = symbolCount - 1; symbol >= 0; --symbol) {
+    for (uint32_t index = codeValues[symbol]; index < 256; index += 1u << codeLengths[symbol]) {
+      lookup[index] = static_cast<uint8_t>(symbol);
+    }
+  }
+}
+
+// The ASCII literal codes are up to 13 bits long; they are decoded in two steps of at most 8 bits:
+// the primary lookup, then, for the long codes, one of three lookups on the bits after the first 4,
+// 6 or 8. asciiRemainingLength holds what is left to consume after the last lookup.
+void BuildAsciiLookups(ExplodeWorkArea* w) {
+  std::memset(w->asciiLookup, 0, sizeof w->asciiLookup);
+  std::memset(w->asciiLookupAfter4, 0, sizeof w->asciiLookupAfter4);
+  std::memset(w->asciiLookupAfter6, 0, sizeof w->asciiLookupAfter6);
+  std::memset(w->asciiLookupAfter8Zero, 0, sizeof w->asciiLookupAfter8Zero);
+  std::memcpy(w->asciiRemainingLength, kExplodeAsciiCodes.length, sizeof w->asciiRemainingLength);
+  for (int value = 255; value >= 0; --value) {
+    const uint32_t length = w->asciiRemainingLength[value];
+    const uint32_t code = kExplodeAsciiCodes.value[value];
+    const uint8_t symbol = static_cast<uint8_t>(value);
+    if (length <= 8) {
+      for (uint32_t index = code; index < 256; index += 1u << length) w->asciiLookup[index] = symbol;
+    } else if ((code & 0xFF) != 0) {
+      w->asciiLookup[code & 0xFF] = kEscape;
+      if ((code & 0x3F) != 0) {
+        w->asciiRemainingLength[value] = static_cast<uint8_t>(length - 4);
+        for (uint32_t index = code >> 4; index < 256; index += 1u << (length - 4)) w->asciiLookupAfter4[index] = symbol;
+      } else {
+        w->asciiRemainingLength[value] = static_cast<uint8_t>(length - 6);
+        for (uint32_t index = code >> 6; index < 128; index += 1u << (length - 6)) w->asciiLookupAfter6[index] = symbol;
+      }
+    } else {
+      w->asciiRemainingLength[value] = static_cast<uint8_t>(length - 8);
+      for (uint32_t index = code >> 8; index < 256; index += 1u << (length - 8)) w->asciiLookupAfter8Zero[index] = symbol;
+    }
+  }
+}
+
+inline uint64_t LoadLittleEndian64(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t value;
+  std::memcpy(&value, p, 8);
+  return value;
+#else
+  uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
+  return value;
+#endif
+}
+
+// The input side of one call, held in locals by the main loop. bits holds nbits valid bits (at least
+// 8); bits above them are either zero or copies of the input bytes from pos on.
+struct BitInput {
+  uint64_t bits;
+  uint32_t nbits;
+  uint32_t pos;
+  uint32_t count;
+  ExplodeWorkArea* w;
+
+  // Tops the buffer up from the bytes already delivered; never calls readBlock.
+  inline void Fill() {
+    if (count - pos >= 8) {
+      bits |= LoadLittleEndian64(w->input + pos) << nbits;
+      pos += (63 - nbits) >> 3;
+      nbits |= 56;
+    } else {
+      while (nbits <= 56 && pos < count) {
+        bits |= static_cast<uint64_t>(w->input[pos++]) << nbits;
+        nbits += 8;
+      }
+    }
+  }
+
+  // Consumes n (at most 8) bits. Checked: if fewer than 8 bits would remain, one byte is loaded, asking
+  // readBlock for more input first when the buffer is used up; false when it delivers nothing.
+  template <bool kChecked>
+  inline bool Consume(uint32_t n) {
+    if (!kChecked || nbits - n >= 8) {
+      bits >>= n;
+      nbits -= n;
+      return true;
+    }
+    return ConsumeWithLoad(n);
+  }
+
+  bool ConsumeWithLoad(uint32_t n) __attribute__((noinline)) {
+    if (pos == count) {
+      bits &= (static_cast<uint64_t>(1) << nbits) - 1;
+      w->inputPosition = kExplodeInputSize;  // the capacity, handed over as the count
+      const uint32_t delivered = w->readBlock(reinterpret_cast<char*>(w->input), &w->inputPosition, w->userParameter);
+      if (delivered == 0) return false;
+      count = delivered < kExplodeInputSize ? delivered : kExplodeInputSize;
+      pos = 0;
+    }
+    bits |= static_cast<uint64_t>(w->input[pos++]) << nbits;
+    nbits += 8;
+    bits >>= n;
+    nbits -= n;
+    return true;
+  }
+};
+
+// Decodes one token: 0-255 a literal, 256 + (length - 2) a repetition, or the end marker or an error.
+template <bool kChecked, bool kAscii>
+inline uint32_t DecodeToken(BitInput& in, const ExplodeWorkArea* w) {
+  if (in.bits & 1) {
+    if (!in.Consume<kChecked>(1)) return kTokenError;
+    const uint32_t index = w->lengthLookup[in.bits & 0xFF];
+    if (!in.Consume<kChecked>(w->lengthCodeLengths[index])) return kTokenError;
+    const uint32_t extraBits = w->lengthExtraBits[index];
+    uint32_t extra = 0;
+    if (extraBits != 0) {
+      extra = static_cast<uint32_t>(in.bits) & ((1u << extraBits) - 1);
+      // The end marker may be the very last bits of the input: nothing has to follow it.
+      if (!in.Consume<kChecked>(extraBits)) return index + extra == 270 ? kTokenEndOfStream : kTokenError;
+    }
+    return 256 + w->lengthBases[index] + extra;
+  }
+  if (!in.Consume<kChecked>(1)) return kTokenError;
+  uint32_t literal;
+  if (!kAscii) {
+    literal = static_cast<uint32_t>(in.bits) & 0xFF;
+    if (!in.Consume<kChecked>(8)) return kTokenError;
+    return literal;
+  }
+  const uint32_t low = static_cast<uint32_t>(in.bits) & 0xFF;
+  if (low != 0) {
+    literal = w->asciiLookup[low];
+    if (literal == kEscape) {
+      if ((low & 0x3F) != 0) {
+        if (!in.Consume<kChecked>(4)) return kTokenError;
+        literal = w->asciiLookupAfter4[in.bits & 0xFF];
+      } else {
+        if (!in.Consume<kChecked>(6)) return kTokenError;
+        literal = w->asciiLookupAfter6[in.bits & 0x7F];
+      }
+    }
+  } else {
+    if (!in.Consume<kChecked>(8)) return kTokenError;
+    literal = w->asciiLookupAfter8Zero[in.bits & 0xFF];
+  }
+  if (!in.Consume<kChecked>(w->asciiRemainingLength[literal])) return kTokenError;
+  return literal;
+}
+
+// Decodes the distance of a repetition, 1 to 4096; 0 when the input ran out.
+template <bool kChecked>
+inline uint32_t DecodeDistance(BitInput& in, const ExplodeWorkArea* w, uint32_t length) {
+  const uint32_t high = w->distanceLookup[in.bits & 0xFF];
+  if (!in.Consume<kChecked>(w->distanceCodeLengths[high])) return 0;
+  if (length == 2) {
+    // Repetitions of two bytes always use 2 low bits, whatever the dictionary size.
+    const uint32_t low = static_cast<uint32_t>(in.bits) & 3;
+    if (!in.Consume<kChecked>(2)) return 0;
+    return (high << 2) + low + 1;
+  }
+  const uint32_t low = static_cast<uint32_t>(in.bits) & w->dictionaryMask;
+  if (!in.Consume<kChecked>(w->dictionaryBits)) return 0;
+  return (high << w->dictionaryBits) + low + 1;
+}
+
+// Copies length bytes from distance bytes back, front to back, as a byte-by-byte copy would (a
+// distance below the length repeats the bytes just copied). dst is below window + 8192, so a copy
+// of up to 518 bytes stays inside the reserve; wider moves that would leave it are done exactly.
+inline void CopyRepetition(uint8_t* dst, uint32_t distance, uint32_t length, const uint8_t* windowEnd) {
+  const uint8_t* src = dst - distance;
+  if (distance >= 16 && dst + length + 16 <= windowEnd) {
+    // Chunks of 16 never read bytes of their own chunk; the overshoot lies behind the output position.
+    uint8_t* const end = dst + length;
+    do {
+      std::memcpy(dst, src, 16);
+      dst += 16;
+      src += 16;
+    } while (dst < end);
+    return;
+  }
+  if (distance == 1) {
+    std::memset(dst, *src, length);
+    return;
+  }
+  if (distance >= 8) {
+    while (length >= 8) {
+      std::memcpy(dst, src, 8);
+      dst += 8;
+      src += 8;
+      length -= 8;
+    }
+  }
+  while (length-- != 0) *dst++ = *src++;
+}
+
+// Runs the token loop until the end marker (true) or an error (false). Leaves the window position of
+// the block being filled in *windowPosition.
+template <bool kAscii>
+bool RunTokenLoop(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
+  uint8_t* const window = w->window;
+  const uint8_t* const windowEnd = window + sizeof w->window;
+  uint32_t position = *windowPosition;
+  bool ok = true;
+  for (;;) {
+    in.Fill();
+    uint32_t token;
+    uint32_t distance = 0;
+    if (in.nbits >= kBitsForUncheckedToken) {
+      token = DecodeToken<false, kAscii>(in, w);
+      if (token >= 256 && token < kTokenEndOfStream) distance = DecodeDistance<false>(in, w, token - 254);
+    } else {
+      token = DecodeToken<true, kAscii>(in, w);
+      if (token >= 256 && token < kTokenEndOfStream) distance = DecodeDistance<true>(in, w, token - 254);
+    }
+    if (token < 256) {
+      window[position++] = static_cast<uint8_t>(token);
+    } else if (token >= kTokenEndOfStream) {
+      ok = token == kTokenEndOfStream;
+      break;
+    } else {
+      if (distance == 0) {
+        ok = false;
+        break;
+      }
+      const uint32_t length = token - 254;
+      CopyRepetition(window + position, distance, length, windowEnd);
+      position += length;
+    }
+    if (position >= kExplodeWindowSize) {
+      uint32_t blockCount = kExplodeBlockSize;
+      w->writeBlock(reinterpret_cast<char*>(window + kHistorySize), &blockCount, w->userParameter);
+      std::memmove(window, window + kExplodeBlockSize, position - kExplodeBlockSize);
+      position -= kExplodeBlockSize;
+    }
+  }
+  *windowPosition = position;
+  return ok;
+}
+
+}  // namespace
+
+ExplodeResult explodeStream(ExplodeReadBlock readBlock, ExplodeWriteBlock writeBlock, ExplodeWorkArea* workArea,
+                            void* userParameter) {
+  ExplodeWorkArea* const w = workArea;
+  w->readBlock = readBlock;
+  w->writeBlock = writeBlock;
+  w->userParameter = userParameter;
+
+  w->inputPosition = kExplodeInputSize;
+  uint32_t delivered = readBlock(reinterpret_cast<char*>(w->input), &w->inputPosition, userParameter);
+  if (delivered > kExplodeInputSize) delivered = kExplodeInputSize;  // never trust more than the buffer
+  w->inputCount = delivered;
+  if (delivered <= 4) return ExplodeInputTooShort;
+
+  w->literalMode = w->input[0];
+  w->dictionaryBits = w->input[1];
+  w->bitBuffer = w->input[2];
+  w->extraBits = 0;
+  w->inputPosition = 3;
+
+  if (w->dictionaryBits < 4 || w->dictionaryBits > 6) return ExplodeBadDictionarySize;
+  w->dictionaryMask = 0xFFFFu >> (16 - w->dictionaryBits);
+
+  if (w->literalMode == 1) {
+    BuildAsciiLookups(w);
+  } else if (w->literalMode != 0) {
+    return ExplodeBadLiteralMode;
+  }
+
+  std::memcpy(w->lengthCodeLengths, kExplodeLengthCodeLengths, sizeof w->lengthCodeLengths);
+  BuildLookup(w->lengthLookup, w->lengthCodeLengths, kExplodeLengthCodeValues, 16);
+  std::memcpy(w->lengthExtraBits, kExplodeLengthExtraBits, sizeof w->lengthExtraBits);
+  std::memcpy(w->lengthBases, kExplodeLengthBases, sizeof w->lengthBases);
+  std::memcpy(w->distanceCodeLengths, kExplodeDistanceCodeLengths, sizeof w->distanceCodeLengths);
+  BuildLookup(w->distanceLookup, w->distanceCodeLengths, kExplodeDistanceCodeValues, 64);
+
+  // A stream that reaches back before its first byte reads zeros, not what a previous call left.
+  std::memset(w->window, 0, kHistorySize);
+  w->windowPosition = kHistorySize;
+
+  BitInput in{w->bitBuffer, 8, w->inputPosition, w->inputCount, w};
+  const bool ok = w->literalMode == 1 ? RunTokenLoop<true>(w, in, &w->windowPosition)
+                                      : RunTokenLoop<false>(w, in, &w->windowPosition);
+
+  // Back to the plain form: 8 to 15 valid bits, the unread bytes left in the input buffer.
+  while (in.nbits >= 16) {
+    in.nbits -= 8;
+    --in.pos;
+  }
+  w->bitBuffer = static_cast<uint32_t>(in.bits & ((static_cast<uint64_t>(1) << in.nbits) - 1));
+  w->extraBits = in.nbits >= 8 ? in.nbits - 8 : 0;
+  w->inputPosition = in.pos;
+  w->inputCount = in.count;
+
+  uint32_t finalCount = w->windowPosition - kHistorySize;
+  writeBlock(reinterpret_cast<char*>(w->window + kHistorySize), &finalCount, userParameter);
+  return ok ? ExplodeOk : ExplodeStreamError;
+}
