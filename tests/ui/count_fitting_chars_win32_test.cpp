@@ -1,0 +1,50 @@
+// How many path characters fit into real controls, measured under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ui/path_display.h"
+
+namespace {
+
+class FittingTest : public ::testing::Test {
+ protected:
+  FittingTest() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ZFittingTest";
+    RegisterClassA(&windowClass);
+    dialog_ = CreateWindowExA(0, "ZFittingTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 900, 200, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    Field(1014, 200);
+    Field(1015, 400);
+    Field(1016, 800);
+  }
+  ~FittingTest() override { DestroyWindow(dialog_); }
+  void Field(int id, int width) {
+    CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, id - 1014, width, 20, dialog_,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  }
+  HWND dialog_;
+};
+
+TEST_F(FittingTest, CountGrowsWithTheControlsWidth) {
+  const int narrow = CountFittingChars(dialog_, 1014);
+  const int wide = CountFittingChars(dialog_, 1015);
+  const int wider = CountFittingChars(dialog_, 1016);
+  ASSERT_GT(narrow, 0);
+  // (2 * W) / w - 3: doubling the width doubles the count plus three, up to the integer division.
+  EXPECT_NEAR(wide + 3, 2 * (narrow + 3), 1);
+  EXPECT_NEAR(wider + 3, 2 * (wide + 3), 1);
+  // A 200-pixel field holds more than a handful and fewer than one character per pixel.
+  EXPECT_GT(narrow, 10);
+  EXPECT_LT(narrow, 200);
+}
+
+TEST_F(FittingTest, MissingControlGivesZero) {
+  EXPECT_EQ(CountFittingChars(dialog_, 4242), 0);
+  EXPECT_EQ(CountFittingChars(nullptr, 1014), 0);
+}
+
+}  // namespace
