@@ -1,0 +1,31 @@
+#!/bin/sh
+# Builds both configurations and runs every test: native (plain and with ASan/UBSan), the fuzzers
+# for a bounded time, and the win32 build under Wine (GUI tests on an Xvfb display).
+set -e
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+[ "$(id -u)" = 0 ] && tools/install-deps.sh
+jobs=${JOBS:-2}
+
+configure() {  # dir, extra cmake arguments...
+  dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== native"
+configure build/native
+ctest --test-dir build/native -j "$jobs" --output-on-failure
+
+echo "== native, AddressSanitizer and UndefinedBehaviorSanitizer"
+configure build/asan -DZ_SANITIZE=ON -DZ_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+echo "== fuzzers (clang, libFuzzer)"
+configure build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZ_FUZZ=ON -DZ_BENCH=OFF
+ctest --test-dir build/fuzz -j "$jobs" -L fuzz --output-on-failure
+
+echo "== win32 under Wine"
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/win32 -j "$jobs" --output-on-failure
+echo "== all tests passed"
