@@ -1,0 +1,86 @@
+// Fuzzer: arbitrary bytes as a packed file. The trailer check, the entry walk and the decompression
+// of every entry must stay inside their buffers whatever the file holds; the walk runs even when the
+// trailer is invalid (with the entry count bounded), so header reading sees every kind of input.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/explode.h"
+#include "engine/packed_file.h"
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
+
+namespace {
+
+constexpr uint32_t kMaxEntries = 2000;
+
+struct Stream {
+  FileHandle file;
+  uint32_t remaining;
+  uint64_t written;
+};
+
+uint32_t ReadStored(char* buffer, uint32_t* count, void* parameter) {
+  Stream* s = static_cast<Stream*>(parameter);
+  uint32_t want = *count < s->remaining ? *count : s->remaining;
+  if (want == 0) return 0;
+  int32_t got = OsReadFile(s->file, buffer, want);
+  if (got <= 0) {
+    s->remaining = 0;
+    return 0;
+  }
+  s->remaining -= static_cast<uint32_t>(got);
+  return static_cast<uint32_t>(got);
+}
+
+void CountOutput(char*, uint32_t* count, void* parameter) { static_cast<Stream*>(parameter)->written += *count; }
+
+const std::string& InputPath() {
+  static std::string path = [] {
+    char folder[] = "/tmp/fuzz_packed_file.XXXXXX";
+    if (mkdtemp(folder) == nullptr) std::abort();
+    OsMapDriveForTests('F', folder);
+    return std::string(folder) + "/input.zpk";
+  }();
+  return path;
+}
+
+ExplodeWorkArea g_workArea;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* out = std::fopen(InputPath().c_str(), "wb");
+  if (out == nullptr) std::abort();
+  if (size > 0) std::fwrite(data, 1, size, out);
+  std::fclose(out);
+
+  FileHandle file = OsOpenFile("F:\\input.zpk", FileOpenRead);
+  if (file == kNoFile) std::abort();
+  int valid = ReadTrailer(file);
+  if (std::strlen(g_trailer.title) > 80 || std::strlen(g_trailer.subdirectory) > 80) std::abort();
+  if (valid && g_trailer.fileSize != size) std::abort();
+
+  uint32_t count = g_trailer.entryCount < kMaxEntries ? g_trailer.entryCount : kMaxEntries;
+  if (OsSeekFile(file, g_trailer.firstEntryOffset, SeekFromStart) >= 0) {
+    for (uint32_t i = 0; i < count; ++i) {
+      EntryHeaderBuffer buffer;
+      if (ReadEntryHeader(file, &buffer) != EntryRead) break;
+      uint32_t headerSize = buffer.header.headerSize;
+      if (headerSize < kEntryHeaderMinSize || headerSize > kEntryHeaderMaxSize) std::abort();
+      if (buffer.bytes[headerSize] != '\0' || std::strlen(EntryName(buffer)) > 260) std::abort();
+      int64_t dataStart = OsSeekFile(file, 0, SeekFromCurrent);
+      if (dataStart < 0) break;
+      if (buffer.header.storedSize > 0 && !(buffer.header.entryFlags & EntryIsDirectory)) {
+        Stream stream{file, buffer.header.storedSize, 0};
+        explodeStream(ReadStored, CountOutput, &g_workArea, &stream);
+      }
+      if (OsSeekFile(file, dataStart + buffer.header.storedSize, SeekFromStart) < 0) break;
+    }
+  }
+  OsCloseFile(file);
+  return 0;
+}
