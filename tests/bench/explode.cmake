@@ -1,0 +1,11 @@
+# Throughput of explodeStream beside libstorm's SCompExplode on the same multi-megabyte streams.
+if(Z_BENCH AND NOT WIN32)
+  find_package(benchmark QUIET)
+  find_library(Z_BENCH_STORM_LIBRARY NAMES storm PATHS /usr/lib)
+  if(benchmark_FOUND AND Z_BENCH_STORM_LIBRARY)
+    add_executable(explode_bench ${CMAKE_CURRENT_LIST_DIR}/explode_bench.cpp)
+    target_link_libraries(explode_bench PRIVATE zimplode zcore ${Z_BENCH_STORM_LIBRARY} benchmark::benchmark)
+  else()
+    message(WARNING "Google Benchmark or libstorm missing: explode_bench not built")
+  endif()
+endif()
