@@ -35,10 +35,15 @@ signed char FitForDisplay(int fitChars) {
 }
 
 void WaitForWorkerEnd() {
-  if (g_workerState.workerThread == nullptr) return;
-  // Nobody is left to answer: ask the job to stop; it rolls back on its own. Give it the time the
-  // stop timer gives, then end it by force.
-  g_workerState.stopRequested = 1;
-  for (int waited = 0; g_workerState.workerThread != nullptr && waited < STOP_TIMER_MS; waited += 50) Sleep(50);
+  // Normally nothing runs any more. Should the sheet have gone while a job runs, nobody is left to
+  // answer: the job is asked to stop and released, so that it rolls back on its own. A job ended by
+  // force is still rolling back too. The program must not end before they are done; a job that does
+  // not end in time is ended by force and given the same time once more.
+  if (g_workerState.workerThread != nullptr) {
+    g_workerState.stopRequested = 1;
+    ResumeWorker();
+  }
+  if (WaitForWorkerJobs(STOP_TIMER_MS)) return;
   if (g_workerState.workerThread != nullptr) ForceEndWorker(nullptr);
+  WaitForWorkerJobs(STOP_TIMER_MS);
 }
