@@ -487,3 +487,156 @@ TEST(PlatformThreads, ThreadRunsWithItsParameter) {
 }
 
 }  // namespace
+
+namespace {
+
+#ifdef _WIN32
+// Drive C: of the test programs is the build's prefix: what they write there is in $WINEPREFIX/drive_c,
+// which Wine shows on drive Z: (the Unix root).
+TEST_F(PlatformTest, DriveCIsTheDriveOfTheBuildsPrefix) {
+  const char* prefix = getenv("WINEPREFIX");
+  ASSERT_NE(prefix, nullptr);
+  std::string hostView = std::string("Z:") + prefix + "\\drive_c" + (base_ + 2);
+  for (char& c : hostView)
+    if (c == '/') c = '\\';
+  EXPECT_EQ(OsDirectoryExists(hostView.c_str()), 1) << hostView;
+  ASSERT_TRUE(WriteText(Path("seen.txt"), "both"));
+  EXPECT_EQ(ReadText(hostView + "\\seen.txt"), "both");
+}
+
+LRESULT CALLBACK EchoProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP + 1) return static_cast<LRESULT>(wParam * 2 + lParam);
+  if (message == WM_APP + 2) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(PlatformWindows, MessagesAndTextsBetweenRealWindows) {
+  if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "windows need a display (the test suite runs Wine on Xvfb)";
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = EchoProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "ZPlatformEcho";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "ZPlatformEcho", "start", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, window, reinterpret_cast<HMENU>(1014),
+                              windowClass.hInstance, nullptr);
+  ASSERT_NE(edit, nullptr);
+
+  EXPECT_EQ(OsSendMessage(window, WM_APP + 1, 20, 2), 42);
+  EXPECT_EQ(OsPumpOneMessage(window), 0);
+  ASSERT_EQ(OsPostMessage(window, WM_APP + 2, 7, 0), 1);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);  // posted: not handled before the pump
+  EXPECT_EQ(OsPumpOneMessage(window), 1);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 7);
+
+  EXPECT_EQ(OsGetDialogItem(window, 1014), edit);
+  EXPECT_EQ(OsGetDialogItem(window, 999), nullptr);
+  ASSERT_EQ(OsSetDialogItemText(window, 1014, "-Z\"C:\\Ziel\""), 1);
+  char text[8];
+  EXPECT_EQ(OsGetWindowText(edit, text, sizeof text), 7);  // cut to the buffer
+  EXPECT_STREQ(text, "-Z\"C:\\Z");
+  ASSERT_EQ(OsSetWindowText(window, "Zarpex32"), 1);
+  char title[32];
+  EXPECT_EQ(OsGetWindowText(window, title, sizeof title), 8);
+  EXPECT_STREQ(title, "Zarpex32");
+  OsShowWindow(window);
+  OsRepaintWindow(window);
+  OsUpdateWindow(window);
+  DestroyWindow(window);
+}
+#else
+TEST(PlatformPosixPaths, WindowsPathsMapOntoHostFolders) {
+  char host[1024];
+  OsMapDriveForTests('d', "/srv/disk-d/");
+  OsMapUncRootForTests("/srv/unc");
+  OsHostPathForTests("D:\\Zelvar\\Archive\\x.dat", host, sizeof host);
+  EXPECT_STREQ(host, "/srv/disk-d/Zelvar/Archive/x.dat");
+  OsHostPathForTests("d:/a/./b//c\\", host, sizeof host);
+  EXPECT_STREQ(host, "/srv/disk-d/a/b/c");
+  OsHostPathForTests("D:\\a\\..\\..\\..\\etc", host, sizeof host);  // ".." stops at the drive's root
+  EXPECT_STREQ(host, "/srv/disk-d/etc");
+  OsHostPathForTests("D:\\", host, sizeof host);
+  EXPECT_STREQ(host, "/srv/disk-d");
+  OsHostPathForTests("\\\\srv01\\vol1\\zelvar\\..\\..\\x", host, sizeof host);  // nor above the share
+  EXPECT_STREQ(host, "/srv/unc/srv01/vol1/x");
+  OsHostPathForTests("E:\\a", host, sizeof host);
+  EXPECT_STREQ(host, "");  // E: is not mapped
+  OsHostPathForTests("\\\\srv01", host, sizeof host);
+  EXPECT_STREQ(host, "");  // a server without share
+  std::string longPath = "D:\\" + std::string(1100, 'a');
+  OsHostPathForTests(longPath.c_str(), host, sizeof host);
+  EXPECT_STREQ(host, "");  // too long is nothing, not a cut path
+  OsMapDriveForTests('D', nullptr);
+  OsMapUncRootForTests(nullptr);
+}
+
+TEST_F(PlatformTest, ExistingNamesMatchWithoutCaseAndRelativePathsUseTheCurrentDirectory) {
+  ASSERT_EQ(OsCreateDirectory(Path("Clients").c_str()), 1);
+  ASSERT_TRUE(WriteText(Path("Clients\\Setup.INF"), "inf"));
+  EXPECT_EQ(ReadText(Path("CLIENTS\\setup.inf")), "inf");
+  char host[1024];
+  OsHostPathForTests(Path("clients\\SETUP.inf").c_str(), host, sizeof host);
+  EXPECT_EQ(std::string(host), host_ + "/zplatform/Clients/Setup.INF");
+  ASSERT_EQ(OsSetCurrentDirectory(Path("clients").c_str()), 1);
+  OsHostPathForTests("..\\Clients\\new.txt", host, sizeof host);
+  EXPECT_EQ(std::string(host), host_ + "/zplatform/Clients/new.txt");
+  OsHostPathForTests("\\x", host, sizeof host);  // rooted on the current drive
+  EXPECT_EQ(std::string(host), host_ + "/x");
+  OsSetModuleFileNameForTests("C:\\zplatform\\Zarpex32.exe");
+  char module[261];
+  EXPECT_EQ(OsGetModuleFileName(nullptr, module, sizeof module), 25u);
+  EXPECT_STREQ(module, "C:\\zplatform\\Zarpex32.exe");
+  OsSetModuleFileNameForTests(nullptr);
+}
+
+struct Seen {
+  WindowHandle window;
+  uint32_t message;
+  MessageWParam wParam;
+  MessageLParam lParam;
+  int posted;
+};
+std::vector<Seen> g_seen;
+MessageResult Record(WindowHandle window, uint32_t message, MessageWParam wParam, MessageLParam lParam,
+                     int posted) {
+  g_seen.push_back({window, message, wParam, lParam, posted});
+  return posted ? 0 : 99;
+}
+
+TEST(PlatformPosixWindows, MessagesReachTheHandlerAndTextsStayPerWindow) {
+  int parent = 0, other = 0;
+  g_seen.clear();
+  EXPECT_EQ(OsSendMessage(&parent, 1026, 50, 0), 0);  // no handler: nothing, 0
+  OsSetMessageHandlerForTests(Record);
+  EXPECT_EQ(OsSendMessage(&parent, 1026, 50, 7), 99);
+  EXPECT_EQ(OsPostMessage(&parent, 1025, 3, 0), 1);
+  OsSetMessageHandlerForTests(nullptr);
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[0].window, &parent);
+  EXPECT_EQ(g_seen[0].message, 1026u);
+  EXPECT_EQ(g_seen[0].lParam, 7);
+  EXPECT_EQ(g_seen[0].posted, 0);
+  EXPECT_EQ(g_seen[1].message, 1025u);
+  EXPECT_EQ(g_seen[1].wParam, 3u);
+  EXPECT_EQ(g_seen[1].posted, 1);
+
+  WindowHandle item = OsGetDialogItem(&parent, 1014);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(OsGetDialogItem(&parent, 1014), item);
+  EXPECT_NE(OsGetDialogItem(&parent, 1016), item);
+  EXPECT_NE(OsGetDialogItem(&other, 1014), item);
+  ASSERT_EQ(OsSetDialogItemText(&parent, 1014, "C:\\Ziel"), 1);
+  char text[5];
+  EXPECT_EQ(OsGetWindowText(item, text, sizeof text), 4);
+  EXPECT_STREQ(text, "C:\\Z");
+  EXPECT_EQ(OsGetWindowText(OsGetDialogItem(&other, 1014), text, sizeof text), 0);
+  EXPECT_STREQ(text, "");
+}
+#endif
+
+}  // namespace
