@@ -52,7 +52,7 @@ int OsRemoveDirectory(const char* path);
 int OsDeleteFile(const char* path);
 int OsMoveFile(const char* from, const char* to);
 int OsSetCurrentDirectory(const char* path);
-int OsGetCurrentDirectory(char* buffer, uint32_t size);
+int OsGetCurrentDirectory(char* buffer, uint32_t size);  // 1, or 0 (also when the buffer is too small)
 
 // Directory enumeration (pattern such as C:\dir\*.*).
 struct OsFindData {
@@ -68,7 +68,7 @@ void OsFindClose(FindHandle find);
 // Unix time -> local calendar time -> system time -> file time -> from local to UTC with the current
 // time-zone offset. 0 when a step fails (a negative time has no local calendar time).
 int OsUnixTimeToFileTime(int64_t unixTime, uint64_t* fileTime);
-int OsSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);
+int OsSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);  // 0 keeps that time
 int OsGetFileTimes(const char* path, uint64_t* creation, uint64_t* access, uint64_t* write);
 
 // ---- free space ----
