@@ -45,7 +45,7 @@ inline uint32_t FeedRead(char* buffer, uint32_t* count, void* user) {
   r->events += 'r';
   if (n > *count) n = *count;
   if (n > f->size - f->offset) n = f->size - f->offset;
-  std::memcpy(buffer, f->data + f->offset, n);
+  if (n != 0) std::memcpy(buffer, f->data + f->offset, n);
   f->offset += n;
   *count = 12345;  // whatever is written here must be ignored
   if (n == 0) {
