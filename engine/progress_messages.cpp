@@ -20,7 +20,14 @@ void WaitWhileWorkerHeld() {
   while (g_holdCount.load() > 0 && !JobAbandoned()) OsSleep(kHoldPollMs);
 }
 
+namespace {
+std::atomic<StopCheckObserver> g_stopCheckObserver{nullptr};
+}  // namespace
+
+void SetStopCheckObserverForTests(StopCheckObserver observer) { g_stopCheckObserver.store(observer); }
+
 int CheckStopRequested() {
+  if (StopCheckObserver observer = g_stopCheckObserver.load()) observer();
   WaitWhileWorkerHeld();
   if (JobAbandoned()) return 1;
   return g_workerState.stopRequested != 0 ? 1 : 0;

@@ -68,3 +68,8 @@ void WaitWhileWorkerHeld();
 
 // 1 while the job that is running belongs to a worker that has been ended by force.
 int JobAbandoned();
+
+// For tests: a function called at the start of every stop check (nullptr: none), so that a test
+// can stop a job at any chosen check. The shipped program installs none.
+typedef void (*StopCheckObserver)();
+void SetStopCheckObserverForTests(StopCheckObserver observer);

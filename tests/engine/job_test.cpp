@@ -1,0 +1,444 @@
+// The unpack job run on the test thread: every stop of the preparation with its question or error
+// code, the free-space numbers, the numbered backup, the answers to "target exists", roll-back,
+// the current directory inside the target, DeleteTree, setup-call mode, and stops at every point.
+#include <gtest/gtest.h>
+
+#include "engine/unpack_job.h"
+#include "tests/engine/job_support.h"
+#include "ui/message_texts.h"
+
+using namespace jobtest;
+
+namespace {
+
+std::string CurrentTestName() {
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  return name;
+}
+
+class JobTest : public ::testing::Test {
+ protected:
+  Scratch scratch{CurrentTestName()};
+  Page page;
+  std::string source = scratch / "input.zpk";
+  std::string target = scratch / "connect";
+
+  void SetUp() override { Prepare(false); }
+  void Prepare(bool setupCall) {
+    SetUpJob(source, target, setupCall);
+    if (!setupCall) g_workerState.progressWindow = page.window();
+  }
+
+  static std::vector<zpack::PackEntry> NewEntries() {
+    return {DirectoryEntry("\\config"), FileEntry("\\config\\settings.txt", MixedData(3000, 1)),
+            FileEntry("\\readme.txt", Text("new readme\r\n")), FileEntry("\\data.bin", MixedData(20000, 2)),
+            FileEntry("\\empty.ini", {}), FileEntry("\\config\\more.txt", MixedData(700, 3))};
+  }
+  void MakeOldTarget(const std::string& at) {
+    ASSERT_TRUE(OsCreateDirectory(at.c_str()));
+    ASSERT_TRUE(OsCreateDirectory((at + "\\config").c_str()));
+    ASSERT_TRUE(WriteBytes(at + "\\readme.txt", Text("old readme")));
+    ASSERT_TRUE(WriteBytes(at + "\\old_only.txt", MixedData(5000, 9)));
+    ASSERT_TRUE(WriteBytes(at + "\\config\\settings.txt", Text("old settings")));
+  }
+  // The tree a complete job leaves, made once in a folder of its own.
+  Tree ReferenceNewTree() {
+    const std::string reference = scratch / "reference";
+    SetUpJob(source, reference, true);
+    EXPECT_EQ(RunUnpackJob(), 1);
+    Tree tree = Snapshot(reference);
+    RemoveTree(reference);
+    Prepare(false);
+    return tree;
+  }
+  std::vector<std::string> Backups() { return BackupsOf(scratch.path(), "connect"); }
+};
+
+// ---- every stop of the preparation ----
+
+struct StopCase {
+  const char* name;
+  int questionType;
+  uint32_t setupError;
+};
+
+class PrepareStopTest : public JobTest, public ::testing::WithParamInterface<std::tuple<StopCase, bool>> {};
+
+TEST_P(PrepareStopTest, ReportsOnceAndLeavesEverythingAsItWas) {
+  const StopCase stop = std::get<0>(GetParam());
+  const bool setupCall = std::get<1>(GetParam());
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  MakeOldTarget(target);
+  std::string longTarget;
+  uint64_t freeBytes = 1ull << 40;
+  bool freeSpaceFails = false;
+  const std::string name = stop.name;
+  Prepare(setupCall);
+  if (name == "no archive root") g_jobSettings.archiveRoot[0] = '\0';
+  if (name == "source missing") CopyBounded(g_jobSettings.sourcePath, kPathChars, (scratch / "absent.zpk").c_str());
+  if (name == "not a packed file") {
+    ASSERT_TRUE(WriteBytes(source, MixedData(1000, 4)));
+  }
+  if (name == "drive not ready") freeSpaceFails = true;
+  if (name == "no space") freeBytes = 1000;
+  if (name == "cannot rename") {
+    // A target whose numbered name would not fit into 260 characters.
+    std::string level = scratch.path();
+    longTarget = level + "\\" + std::string(120, 'a');
+    ASSERT_TRUE(OsCreateDirectory(longTarget.c_str()));
+    longTarget += "\\" + std::string(257 - longTarget.size(), 'b');
+    ASSERT_EQ(longTarget.size(), 258u);
+    ASSERT_TRUE(OsCreateDirectory(longTarget.c_str()));
+    CopyBounded(g_jobSettings.targetDir, kPathChars, longTarget.c_str());
+  }
+  FreeSpaceDouble space(freeBytes, freeSpaceFails);
+  const Tree before = Snapshot(scratch.path());
+
+  EXPECT_EQ(RunUnpackJob(), 0);
+
+  EXPECT_EQ(g_sourceFile, kNoFile) << "the source file is closed after a stop";
+  EXPECT_EQ(Snapshot(scratch.path()), before) << "nothing on disk changed";
+  EXPECT_EQ(g_jobSettings.backupDir[0], '\0');
+  if (setupCall) {
+    EXPECT_EQ(g_jobSettings.error, stop.setupError);
+    EXPECT_TRUE(page.Records().empty()) << "setup-call mode asks nothing";
+  } else {
+    EXPECT_EQ(g_jobSettings.error, 0u);
+    const std::vector<Record> questions = page.Of(UM_QUESTION);
+    // A stop after the target question has the type-6 question before it.
+    ASSERT_FALSE(questions.empty());
+    EXPECT_EQ(questions.back().wParam, static_cast<MessageWParam>(stop.questionType));
+    EXPECT_EQ(page.Count(UM_QUESTION, stop.questionType), 1u);
+    EXPECT_EQ(page.Count(UM_PROGRESS), 0u) << "nothing was unpacked";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stops, PrepareStopTest,
+    ::testing::Combine(::testing::Values(StopCase{"no archive root", 1, 9}, StopCase{"source missing", 2, 1},
+                                         StopCase{"not a packed file", 3, 7}, StopCase{"drive not ready", 4, 2},
+                                         StopCase{"no space", 5, 3}, StopCase{"cannot rename", 7, 8}),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<PrepareStopTest::ParamType>& info) {
+      std::string name = std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_setup" : "_page");
+      for (char& c : name)
+        if (c == ' ') c = '_';
+      return name;
+    });
+
+TEST_F(JobTest, CancelToTargetQuestionAndEarlyStopRequestChangeNothing) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  MakeOldTarget(target);
+  const Tree before = Snapshot(scratch.path());
+
+  page.targetExistsAnswer = 0;
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(page.Count(UM_QUESTION, QuestionTargetExists), 1u);
+  EXPECT_EQ(g_sourceFile, kNoFile);
+  EXPECT_EQ(Snapshot(scratch.path()), before);
+
+  page.Clear();
+  page.targetExistsAnswer = 1;
+  g_workerState.stopRequested = 1;
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_TRUE(page.Records().empty()) << "a stop before the first step asks nothing";
+  EXPECT_EQ(g_sourceFile, kNoFile);
+  EXPECT_EQ(Snapshot(scratch.path()), before);
+}
+
+// ---- free space ----
+
+TEST_F(JobTest, FreeSpaceNumbersAndTheExactLimit) {
+  struct Case {
+    uint64_t required;
+    int megabytes;
+    int rest;
+  };
+  for (const Case c : {Case{5000000, 4, 7}, Case{1048575, 0, 10}, Case{527648, 0, 5}, Case{3145727, 2, 10}}) {
+    ASSERT_TRUE(WritePackedFile(source, NewEntries(), static_cast<int64_t>(c.required - kFreeSpaceMargin)));
+    page.Clear();
+    {
+      FreeSpaceDouble space(c.required - 1);
+      EXPECT_EQ(PrepareJob(), 0);
+    }
+    const std::vector<Record> questions = page.Of(UM_QUESTION);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].wParam, static_cast<MessageWParam>(QuestionNotEnoughSpace));
+    EXPECT_EQ(questions[0].lParam & 0xFFFF, c.megabytes) << c.required;
+    EXPECT_EQ((questions[0].lParam >> 16) & 0xFFFF, c.rest) << c.required;
+    EXPECT_EQ(PackRequiredSize(c.required), questions[0].lParam);
+
+    page.Clear();
+    FreeSpaceDouble exact(c.required);
+    EXPECT_EQ(PrepareJob(), 1) << "free space equal to the requirement is enough";
+    EXPECT_TRUE(page.Records().empty());
+    OsCloseFile(g_sourceFile);
+    g_sourceFile = kNoFile;
+  }
+}
+
+TEST_F(JobTest, FreeSpaceIsAskedForTheRootOfDriveOrShare) {
+  char root[kRootBuffer];
+  TargetRoot(root, "C:\\zelvar\\ARCHIVE\\x");
+  EXPECT_STREQ(root, "C:\\");
+  TargetRoot(root, "\\\\SRV\\SYS\\zelvar\\ARCHIVE");
+  EXPECT_STREQ(root, "\\\\SRV\\SYS\\");
+  TargetRoot(root, "\\\\SRV\\SYS");
+  EXPECT_STREQ(root, "\\\\SRV\\SYS\\");
+  const std::string longest(260, 'x');
+  TargetRoot(root, ("\\\\" + longest).c_str());
+  EXPECT_EQ(std::strlen(root), 261u) << "a 260-character share root still gets its backslash";
+
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  CopyBounded(g_jobSettings.targetDir, kPathChars, "\\\\SRV\\SYS\\zelvar\\ARCHIVE\\connect");
+  FreeSpaceDouble failing(0, true);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(FreeSpaceDouble::lastRoot, "\\\\SRV\\SYS\\");
+  const std::vector<Record> questions = page.Of(UM_QUESTION);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].wParam, static_cast<MessageWParam>(QuestionDriveNotReady));
+  EXPECT_EQ(questions[0].text, "\\\\SRV\\SYS\\");
+}
+
+// ---- backup, answers, roll-back ----
+
+TEST_F(JobTest, BackupTakesTheFirstFreeNumberAndYesKeepsIt) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  const Tree old = Snapshot(target);
+  ASSERT_TRUE(OsCreateDirectory((scratch / "connect.001").c_str()));
+  ASSERT_TRUE(WriteBytes(scratch / "connect.001\\mine.txt", Text("an older backup")));
+  const Tree older = Snapshot(scratch / "connect.001");
+
+  page.targetExistsAnswer = 2;  // Yes: rename and keep
+  EXPECT_EQ(RunUnpackJob(), 1);
+  EXPECT_EQ(std::string(g_jobSettings.backupDir), scratch / "connect.002");
+  EXPECT_EQ(g_jobSettings.deleteBackup, 0);
+  EXPECT_EQ(Snapshot(target), fresh);
+  EXPECT_EQ(Snapshot(scratch / "connect.002"), old) << "the kept backup is the old target, byte for byte";
+  EXPECT_EQ(Snapshot(scratch / "connect.001"), older);
+  EXPECT_EQ(page.Count(UM_JOB_FINISHED), 0u) << "the job itself does not report its end";
+}
+
+TEST_F(JobTest, AnExtensionOfTheTargetIsReplacedByTheNumber) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  target = scratch / "old.dir";
+  Prepare(false);
+  MakeOldTarget(target);
+  const Tree old = Snapshot(target);
+  page.targetExistsAnswer = 2;
+  EXPECT_EQ(RunUnpackJob(), 1);
+  EXPECT_EQ(std::string(g_jobSettings.backupDir), scratch / "old.001");
+  EXPECT_EQ(Snapshot(scratch / "old.001"), old);
+}
+
+TEST_F(JobTest, NoDeletesTheBackupAfterSuccessAndShowsIt) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  page.targetExistsAnswer = 1;
+  EXPECT_EQ(RunUnpackJob(), 1);
+  EXPECT_EQ(Snapshot(target), fresh);
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(g_jobSettings.backupDir[0], '\0') << "no backup is left to name";
+  char deleting[64];
+  LoadText(TextDeletingBackup, deleting, sizeof deleting);
+  EXPECT_STREQ(deleting, "Backupverzeichnis l\366schen");
+  EXPECT_EQ(page.FieldText(1016), deleting);
+  EXPECT_EQ(page.FieldText(1014), scratch / "connect.001");
+}
+
+TEST_F(JobTest, AFailingEntryPutsTheOldTargetBackByteForByte) {
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  entries.insert(entries.begin() + 3, BrokenEntry("\\broken.bin"));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  MakeOldTarget(target);
+  ASSERT_TRUE(OsSetAttributes((target + "\\old_only.txt").c_str(), kAttrArchive | kAttrHidden));
+  const Tree old = Snapshot(target);
+
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(Snapshot(target), old);
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(g_jobSettings.backupDir[0], '\0');
+
+  // Without an old target the half-written new one disappears.
+  RemoveTree(target);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_FALSE(OsPathExists(target.c_str()));
+  EXPECT_TRUE(Backups().empty());
+}
+
+TEST_F(JobTest, ARollBackThatCannotRemoveTheTargetKeepsTheBackup) {
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  zpack::PackEntry locked = FileEntry("\\locked.txt", Text("read-only in the archive"));
+  locked.attributes = kAttrArchive | kAttrReadOnly;
+  entries.push_back(locked);
+  entries.push_back(BrokenEntry("\\broken.bin"));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  MakeOldTarget(target);
+  const Tree old = Snapshot(target);
+
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_TRUE(OsPathExists((target + "\\locked.txt").c_str()));
+  ASSERT_EQ(Backups(), std::vector<std::string>{"connect.001"});
+  EXPECT_EQ(Snapshot(scratch / "connect.001"), old) << "the old target survives under its numbered name";
+  EXPECT_EQ(std::string(g_jobSettings.backupDir), scratch / "connect.001");
+}
+
+TEST_F(JobTest, CurrentDirectoryInsideTheTarget) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  ASSERT_TRUE(OsSetCurrentDirectory((target + "\\config").c_str()));
+  page.targetExistsAnswer = 1;
+  EXPECT_EQ(RunUnpackJob(), 1);
+  EXPECT_EQ(Snapshot(target), fresh);
+  EXPECT_TRUE(Backups().empty()) << "the backup is deleted although the current directory was inside it";
+  char current[kPathBuffer] = "";
+  OsGetCurrentDirectory(current, sizeof current);
+  EXPECT_FALSE(StartsWithNoCase(current, (target + "\\").c_str())) << current;
+}
+
+TEST_F(JobTest, SetupCallRenamesAnExistingTargetSilentlyAndDeletesItAfterSuccess) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  Prepare(true);
+  g_workerState.progressWindow = page.window();  // would receive anything sent by mistake
+  EXPECT_EQ(RunUnpackJob(), 1);
+  EXPECT_EQ(g_jobSettings.error, 0u);
+  EXPECT_EQ(g_jobSettings.deleteBackup, 1);
+  EXPECT_EQ(Snapshot(target), fresh);
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(page.Count(UM_QUESTION), 0u);
+}
+
+// ---- DeleteTree ----
+
+TEST_F(JobTest, DeleteTreeKeepsDotNamesAndReadOnlyFiles) {
+  const std::string tree = scratch / "tree";
+  ASSERT_TRUE(OsCreateDirectory(tree.c_str()));
+  ASSERT_TRUE(OsCreateDirectory((tree + "\\gone").c_str()));
+  ASSERT_TRUE(OsCreateDirectory((tree + "\\gone\\deeper").c_str()));
+  ASSERT_TRUE(WriteBytes(tree + "\\gone\\deeper\\a.txt", Text("a")));
+  ASSERT_TRUE(WriteBytes(tree + "\\plain.txt", Text("plain")));
+  ASSERT_TRUE(WriteBytes(tree + "\\.keep", Text("dot")));
+  ASSERT_TRUE(OsCreateDirectory((tree + "\\.git").c_str()));
+  ASSERT_TRUE(WriteBytes(tree + "\\.git\\config", Text("dot dir")));
+  ASSERT_TRUE(OsCreateDirectory((tree + "\\holds").c_str()));
+  ASSERT_TRUE(WriteBytes(tree + "\\holds\\ro.txt", Text("read-only")));
+  ASSERT_TRUE(OsSetAttributes((tree + "\\holds\\ro.txt").c_str(), kAttrReadOnly));
+
+  DeleteTree((tree + "\\").c_str());
+
+  EXPECT_FALSE(OsPathExists((tree + "\\gone").c_str()));
+  EXPECT_FALSE(OsPathExists((tree + "\\plain.txt").c_str()));
+  EXPECT_TRUE(OsPathExists((tree + "\\.keep").c_str()));
+  EXPECT_TRUE(OsPathExists((tree + "\\.git\\config").c_str()));
+  EXPECT_TRUE(OsPathExists((tree + "\\holds\\ro.txt").c_str()));
+  EXPECT_TRUE(OsDirectoryExists(tree.c_str()));
+}
+
+TEST_F(JobTest, DeleteTreeGoesDownToTheLongestPathsButNeverActsOnACutOne) {
+  const std::string tree = scratch / "deep";
+  ASSERT_TRUE(OsCreateDirectory(tree.c_str()));
+  std::string level = tree;
+  while (level.size() + 41 <= 250) {
+    level += "\\" + std::string(40, 'd');
+    ASSERT_TRUE(OsCreateDirectory(level.c_str()));
+  }
+  ASSERT_TRUE(WriteBytes(level + "\\f.txt", Text("deep")));
+  // A directory of 259 characters; a path of 261 characters whose first 260 are it and a backslash.
+  const std::string last = tree + "\\" + std::string(259 - tree.size() - 1, 'z');
+  ASSERT_EQ(last.size(), 259u);
+  ASSERT_TRUE(OsCreateDirectory(last.c_str()));
+  DeleteTree((last + "\\x").c_str());
+  DeleteTree("");
+  EXPECT_TRUE(OsDirectoryExists(last.c_str())) << "a path that does not fit is left alone";
+
+  DeleteTree(tree.c_str());
+  EXPECT_FALSE(OsPathExists(tree.c_str()));
+#ifndef _WIN32
+  // The drive root itself is never emptied (natively J: is a throw-away host folder).
+  DeleteTree("J:\\");
+  DeleteTree("J:");
+  EXPECT_TRUE(OsDirectoryExists(scratch.path().c_str()));
+#endif
+}
+
+// ---- stops at every point ----
+
+std::atomic<int> g_checksLeft{-1};
+void StopAtCheck() {
+  if (g_checksLeft.load() >= 0 && g_checksLeft.fetch_sub(1) == 0) g_workerState.stopRequested = 1;
+}
+
+class StopEverywhereTest : public JobTest, public ::testing::WithParamInterface<int> {};
+
+// For every k the job is stopped at its k-th stop check, and then at its k-th progress message:
+// afterwards the target is exactly the old tree or exactly the new one, and the old tree is
+// nowhere lost (kept as the backup only when the answer was Yes and the job succeeded).
+TEST_P(StopEverywhereTest, TargetIsExactlyOldOrNew) {
+  const int answer = GetParam();
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  entries.push_back(FileEntry("\\config\\big.bin", MixedData(60000, 7)));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  const Tree old = Snapshot(target);
+  RemoveTree(target);
+
+  for (int mode = 0; mode < 2; ++mode) {
+    int completed = 0;
+    int rolledBack = 0;
+    for (int k = 0; k < 200 && completed == 0; ++k) {
+      MakeOldTarget(target);
+      Prepare(false);
+      page.Clear();
+      page.targetExistsAnswer = answer;
+      int progressSeen = 0;
+      if (mode == 0) {
+        g_checksLeft = k;
+        SetStopCheckObserverForTests(StopAtCheck);
+      } else {
+        page.onMessage = [&](const Record& record) {
+          if (record.message == UM_PROGRESS && progressSeen++ == k) g_workerState.stopRequested = 1;
+        };
+      }
+      const int result = RunUnpackJob();
+      SetStopCheckObserverForTests(nullptr);
+      g_checksLeft = -1;
+      page.onMessage = nullptr;
+      const bool stopped = g_workerState.stopRequested != 0;
+
+      const Tree now = Snapshot(target);
+      const std::vector<std::string> backups = Backups();
+      if (result == 1) {
+        ASSERT_FALSE(stopped) << "mode " << mode << " k " << k << ": a stopped job reported success";
+        ASSERT_EQ(now, fresh) << "mode " << mode << " k " << k << "\n" << Describe(now);
+        if (answer == 2) {
+          ASSERT_EQ(backups, std::vector<std::string>{"connect.001"});
+          ASSERT_EQ(Snapshot(scratch / "connect.001"), old);
+        } else {
+          ASSERT_TRUE(backups.empty());
+        }
+        ++completed;
+      } else {
+        ASSERT_EQ(now, old) << "mode " << mode << " k " << k << "\n" << Describe(now);
+        ASSERT_TRUE(backups.empty()) << "mode " << mode << " k " << k;
+        ++rolledBack;
+      }
+      RemoveTree(target);
+      RemoveTree(scratch / "connect.001");
+    }
+    EXPECT_EQ(completed, 1) << "the job completes once the stop comes after its last check";
+    EXPECT_GT(rolledBack, mode == 0 ? 12 : 8) << "stops inside the preparation, between and inside entries";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, StopEverywhereTest, ::testing::Values(1, 2));
+
+}  // namespace
