@@ -22,7 +22,11 @@ constexpr uint32_t kHistorySize = kExplodeWindowSize - kExplodeBlockSize;
 // needs 8 more bits behind it. With this many bits in the buffer a whole token decodes without loads.
 constexpr uint32_t kBitsForUncheckedToken = 38;
 
-static_assert(sizeof(uint64_t) == 8, "64-bit bit buffer");
+// Bounds of every window access: a repetition starts at a position of 4096 to 8191 (the window moves
+// down by 4096 as soon as 8192 is reached) and reaches back at most 64 << 6 = 4096 bytes (256 for
+// length 2), so it reads at index 0 or above and writes at most 518 bytes from below 8192.
+static_assert(kHistorySize >= (64u << 6), "history must cover the largest distance");
+static_assert(kExplodeWindowReserve >= 518, "reserve must take the longest repetition");
 
 // Entry i of lookup (i < 256) gets the symbol whose code the low bits of i begin with.
 void BuildLookup(uint8_t* lookup, const uint8_t* codeLengths, const uint8_t* codeValues, int symbolCount) {
