@@ -78,6 +78,9 @@ void EnsureDirectory(const char* path, int isFilePath) {
 }
 
 int CreateOutputFile(const char* path) {
+  // A read-only file is made writable before it is overwritten. Only a failed open can mean one, so
+  // the attributes are looked at then, which spares a look-up for every new file.
+  if (OpenOutput(path)) return OutputOpened;
   const uint32_t attributes = OsGetAttributes(path);
   if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
     OsSetAttributes(path, attributes & ~kAttrReadOnly);

@@ -22,9 +22,12 @@ int SetEntryTimes(uint32_t creationTime, FileHandle outputFile, uint32_t accessT
 // Whether an entry name stays inside the target directory (no "..", drive, colon or empty level).
 int IsSafeEntryName(const char* name);
 
-// Writes decompressed bytes to g_outputFile. A short or failed write is remembered for the entry
-// (g_outputWriteFailed), so that a file cut short by a full disk is never reported as extracted.
+// Writes decompressed bytes to g_outputFile, gathered into larger writes; FlushOutput writes what is
+// gathered (DecompressEntry does so at the end of the stream). A short or failed write is remembered
+// for the entry (g_outputWriteFailed), so that a file cut short by a full disk is never reported as
+// extracted.
 void WriteOutputBytes(const char* buffer, uint32_t count);
+void FlushOutput();
 extern int g_outputWriteFailed;
 // The path check of ExtractEntries: 1 when the entry may be written, i.e. its name is safe and
 // targetDir followed by it fits into a path buffer without being cut.

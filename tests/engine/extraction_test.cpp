@@ -434,6 +434,7 @@ TEST_F(ExtractionTest, CancelInsideALargeEntryStopsWithinOneBlock) {
   EXPECT_EQ(explodeStream(CountingRead, WriteOutput, &workArea, nullptr), ExplodeStreamError);
   EXPECT_GE(g_readsAfterStop, 1);  // reads that delivered nothing
   EXPECT_EQ(OsSeekFile(g_sourceFile, 0, SeekFromCurrent) - dataStart, 3 * 2048);
+  FlushOutput();
   EXPECT_LT(OsFileLength(g_outputFile), static_cast<int64_t>(large.size()));
   OsCloseFile(g_outputFile);
   OsCloseFile(g_sourceFile);

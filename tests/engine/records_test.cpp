@@ -27,8 +27,12 @@ class RecordFileTest : public ::testing::Test {
     for (size_t at = 0; at < copy.size(); at += blockSize) {
       uint32_t count = static_cast<uint32_t>(std::min(blockSize, copy.size() - at));
       WriteRecords(reinterpret_cast<char*>(copy.data() + at), &count, &kind);
-      if (lengthsAfterBlock) lengthsAfterBlock->push_back(static_cast<uint32_t>(OsFileLength(g_outputFile)));
+      if (lengthsAfterBlock) {
+        FlushOutput();
+        lengthsAfterBlock->push_back(static_cast<uint32_t>(OsFileLength(g_outputFile)));
+      }
     }
+    FlushOutput();
     OsCloseFile(g_outputFile);
     g_outputFile = kNoFile;
     kindAfter_ = kind;

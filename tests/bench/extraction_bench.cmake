@@ -1,0 +1,13 @@
+# Extraction against plain writes of the same tree: natively with Google Benchmark, and as a small
+# program for Wine (built in the cross build only, not run by ctest: wine-run tests/bench/extraction_wine.exe).
+if(Z_BENCH AND NOT WIN32 AND TARGET zpackwriter)
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(extraction_bench ${CMAKE_CURRENT_LIST_DIR}/extraction_bench.cpp)
+    target_link_libraries(extraction_bench PRIVATE zpackwriter zcore benchmark::benchmark)
+  endif()
+endif()
+if(WIN32 AND TARGET zpackwriter)
+  add_executable(extraction_wine ${CMAKE_CURRENT_LIST_DIR}/extraction_wine.cpp)
+  target_link_libraries(extraction_wine PRIVATE zpackwriter zcore)
+endif()
