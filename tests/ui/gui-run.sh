@@ -7,6 +7,8 @@ build=$1
 script=$2
 export WINEPREFIX="$build/gui-wineprefix"
 export WINEARCH=win32
+# A German system: message-box buttons read "Ja", "Nein", "Abbrechen".
+export LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "$script" = init ]; then

@@ -13,7 +13,7 @@
 // Sheet:        expect-caption <t>       expect-tabs <t>...      expect-page <title>
 //               expect-text <id> <t>     expect-contains <id> <t> expect-visible <id> 0|1
 //               expect-enabled <id> 0|1  expect-left-of <id> <id> expect-right-edge <id>
-//               expect-menu <pos> <t>    expect-progress <min> <high>  wait-text <id> <t> <s>
+//               expect-menu <pos> <t>    expect-progress <min> <high> [max]  wait-text <id> <t> <s>
 //               click <id>               command <id>            tab <n>
 //               settext <id> <t>         focus <id>              syscommand <n>     shot <name>
 // Dialogs:      box <button> <shot|-> <text>   (a message box: text, title 4000, then the button)
@@ -469,6 +469,7 @@ struct Driver {
       Note("progress " + std::to_string(position) + " of " + std::to_string(high));
       if (position < num(1)) Fail("progress position " + std::to_string(position));
       if (high != num(2)) Fail("progress upper bound " + std::to_string(high));
+      if (w.size() > 3 && position > num(3)) Fail("progress position " + std::to_string(position) + " beyond " + arg(3));
       return;
     }
     if (c == "click") return (void)PostMessageA(Control(num(1)), BM_CLICK, 0, 0);

@@ -1,0 +1,177 @@
+// The property sheet in this process, on a thread of its own, with real windows and message boxes:
+// the system menu, the progress page's answers to the job's questions and its progress display.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "discovery/job_settings.h"
+#include "engine/progress_messages.h"
+#include "ui/property_sheet.h"
+#include "ui/sheet_win32.h"
+#include "ui_probe.h"
+
+namespace {
+
+class SheetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitJobSettings(GetModuleHandleA(nullptr));
+    strcpy(g_jobSettings.sourcePath, "C:\\nirgends\\quelle.zpk");
+    strcpy(g_jobSettings.targetDir, "C:\\nirgends\\ziel");
+    strcpy(g_jobSettings.archiveName, "Testarchiv");
+    ui_ = std::thread([] { ShowPropertySheet(nullptr); });
+    for (int i = 0; i < 200 && (sheet_ = probe::FindSheet(GetCurrentProcessId())) == nullptr; ++i) Sleep(50);
+    ASSERT_NE(sheet_, nullptr);
+    page_ = g_progressPage.page;
+    ASSERT_NE(page_, nullptr);
+  }
+  void TearDown() override {
+    if (sheet_ != nullptr) PostMessageA(sheet_, WM_COMMAND, IDCANCEL, 0);
+    if (ui_.joinable()) ui_.join();
+  }
+
+  // Presses a button of the next message box; gives its text.
+  std::future<std::string> AnswerBox(int button) {
+    HWND sheet = sheet_;
+    return std::async(std::launch::async, [sheet, button] {
+      for (int i = 0; i < 200; ++i) {
+        HWND box = probe::FindModalDialog(GetCurrentProcessId(), sheet);
+        std::string text = box != nullptr ? probe::MessageBoxText(box) : "";
+        if (!text.empty()) {
+          probe::PressButton(box, button);
+          return text;
+        }
+        Sleep(50);
+      }
+      return std::string("(no box)");
+    });
+  }
+
+  int Ask(int type, int button, std::string* text) {
+    int answer = -7;
+    auto box = AnswerBox(button);
+    SendMessageA(page_, UM_QUESTION, type, reinterpret_cast<LPARAM>(&answer));
+    *text = box.get();
+    return answer;
+  }
+
+  std::string Field(int id) { return probe::WindowText(GetDlgItem(page_, id)); }
+
+  std::thread ui_;
+  HWND sheet_ = nullptr;
+  HWND page_ = nullptr;
+};
+
+TEST_F(SheetTest, SystemMenuStartsWithTheAboutItemAndASeparator) {
+  HMENU menu = GetSystemMenu(sheet_, FALSE);
+  ASSERT_NE(menu, nullptr);
+  char text[128] = "";
+  GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "&\xDC" "ber Zarpex32");
+  EXPECT_EQ(GetMenuItemID(menu, 0), 1u);
+  MENUITEMINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE;
+  ASSERT_TRUE(GetMenuItemInfoA(menu, 1, TRUE, &info));
+  EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+}
+
+TEST_F(SheetTest, QuestionsShowTheirTextsAndWriteTheAnswers) {
+  std::string text;
+  EXPECT_EQ(Ask(QuestionTargetExists, IDYES, &text), 2);
+  EXPECT_EQ(text, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?");
+  EXPECT_EQ(Ask(QuestionTargetExists, IDNO, &text), 1);
+  EXPECT_EQ(Ask(QuestionTargetExists, IDCANCEL, &text), 0);
+  EXPECT_EQ(Ask(QuestionNotPackedFile, IDOK, &text), 1);
+  EXPECT_EQ(text, "Achtung!\n\nDie Quelldatei ist entwerder defekt oder\nkeine durch Zarpin32 erstellte Datei.");
+  EXPECT_EQ(Ask(QuestionSourceNotOpened, IDOK, &text), 1);
+  EXPECT_EQ(text, "Achtung!\n\nDie Quelldatei kann nicht ge\xF6" "ffnet werden.");
+
+  // A type the page does not know: no box, answer 1.
+  int answer = -7;
+  DWORD_PTR result = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(page_, UM_QUESTION, 9, reinterpret_cast<LPARAM>(&answer), SMTO_NORMAL, 5000, &result));
+  EXPECT_EQ(answer, 1);
+  EXPECT_EQ(probe::FindModalDialog(GetCurrentProcessId(), sheet_), nullptr);
+}
+
+TEST_F(SheetTest, SpaceAndDriveQuestionsFormatTheirArguments) {
+  auto box = AnswerBox(IDOK);
+  SendMessageA(page_, UM_QUESTION, QuestionNotEnoughSpace, 3 * 65536 + 12);
+  EXPECT_NE(box.get().find("mindestens 12.3 MByte freier Speicherplatz"), std::string::npos);
+  box = AnswerBox(IDOK);
+  SendMessageA(page_, UM_QUESTION, QuestionDriveNotReady, reinterpret_cast<LPARAM>("\\\\SRV\\50%d\\"));
+  EXPECT_EQ(box.get(), "Achtung!\n\nLaufwerk/Volume \xBB\\\\SRV\\50%d\\\xAB nicht bereit.");
+}
+
+TEST_F(SheetTest, OutputQuestionPassesTheButtonOnUnchanged) {
+  const char path[] = "C:\\ziel\\100% fertig.dat";
+  for (int button : {IDABORT, IDRETRY, IDIGNORE}) {
+    int answer = -7;
+    auto box = AnswerBox(button);
+    SendMessageA(page_, UM_OUTPUT_FAILED, reinterpret_cast<WPARAM>(&answer), reinterpret_cast<LPARAM>(path));
+    EXPECT_EQ(box.get(), std::string("Achtung!\n\nDie folgende Zieldatei kann nicht ge\xF6" "ffnet werden:\n\n") + path);
+    EXPECT_EQ(answer, button);
+  }
+}
+
+TEST_F(SheetTest, ProgressReportsReachTheFieldsAndTheBar) {
+  HWND bar = GetDlgItem(page_, 1027);
+  SendMessageA(page_, UM_PROGRESS, ProgressEntryCount, 70000);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 4464);
+  SendMessageA(page_, UM_PROGRESS, ProgressPosition, 17);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 17);
+  SendMessageA(page_, UM_PROGRESS, ProgressFileName, reinterpret_cast<LPARAM>("C:\\Ziel\\Daten\\\xC4NDERUNG.TXT"));
+  EXPECT_EQ(Field(1016), "\xE4nderung.txt");
+  SendMessageA(page_, UM_PROGRESS, ProgressFileName, reinterpret_cast<LPARAM>("OhnePfad.DAT"));
+  EXPECT_EQ(Field(1016), "ohnepfad.dat");
+  const std::string longPath = "D:\\Server\\archive\\Kunden\\2004\\Rechnungen\\Quartal\\Mahnungen\\offen\\rechnungen.dat";
+  SendMessageA(page_, UM_PROGRESS, ProgressDirectory, reinterpret_cast<LPARAM>(longPath.c_str()));
+  const std::string shown = Field(1014);
+  EXPECT_LE(static_cast<int>(shown.size()), g_progressPage.fitChars);
+  EXPECT_NE(shown.find("rechnungen.dat"), std::string::npos);
+  SendMessageA(page_, UM_PROGRESS, 9, reinterpret_cast<LPARAM>("nichts"));
+  EXPECT_EQ(Field(1016), "ohnepfad.dat");
+
+  // Every activation empties the file field and the bar.
+  SendMessageA(sheet_, PSM_SETCURSEL, 1, 0);
+  SendMessageA(sheet_, PSM_SETCURSEL, 0, 0);
+  EXPECT_EQ(Field(1016), "");
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
+}
+
+TEST(ChangeToNearestDirectory, ClimbsToTheNearestExistingParent) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  std::string base = std::string(temp) + "zui-nearest";
+  CreateDirectoryA(base.c_str(), nullptr);
+  ASSERT_EQ(ChangeToNearestDirectory((base + "\\fehlt\\auch").c_str()), 1);
+  char now[MAX_PATH];
+  GetCurrentDirectoryA(sizeof now, now);
+  EXPECT_EQ(_stricmp(now, base.c_str()), 0);
+  // A lower-case drive letter names the same drive.
+  std::string lower = base;
+  lower[0] = static_cast<char>(tolower(lower[0]));
+  EXPECT_EQ(ChangeToNearestDirectory(lower.c_str()), 1);
+  EXPECT_EQ(ChangeToNearestDirectory(""), 0);
+  EXPECT_EQ(ChangeToNearestDirectory("Q:\\kein\\laufwerk"), 0);
+  RemoveDirectoryA(base.c_str());
+}
+
+TEST(VolumePrefix, CutsAfterTheFirstColonRun) {
+  char prefix[261];
+  VolumePrefix("C:\\zelvar\\archive", prefix, sizeof prefix);
+  EXPECT_STREQ(prefix, "C:");
+  VolumePrefix("\\\\SRV\\SYS\\zelvar\\archive", prefix, sizeof prefix);
+  EXPECT_STREQ(prefix, "SRV\\SYS:");
+  VolumePrefix("ohne", prefix, sizeof prefix);
+  EXPECT_STREQ(prefix, "ohne");
+}
+
+}  // namespace
