@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -76,9 +77,20 @@ Fn Resolve(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// A crash must fail the run: under Wine an unhandled exception can otherwise end in exit code 0.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
+  std::fprintf(stderr, "siteid_test: unhandled exception 0x%08lx at %p\n",
+               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+               info->ExceptionRecord->ExceptionAddress);
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 class SiteIdEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
+    SetUnhandledExceptionFilter(ReportCrash);
     // Loaded by name from the program's folder; COM later loads the same module by its registered path.
     g_server.module = LoadLibraryA("testcom.dll");
     ASSERT_NE(g_server.module, nullptr);

@@ -99,6 +99,10 @@ ULONG __stdcall ObjectRelease(TestObject* self) {
 }
 
 // ---- the three calls ----
+// A failing call leaves junk in its out value, as a careless server may: the caller must not use it.
+TestObject* PoisonObject() { return reinterpret_cast<TestObject*>(static_cast<uintptr_t>(0xBAD0BAD0u)); }
+const wchar_t kLeftoverText[] = L"LEFTOVER-ID";
+
 bool IsModeArgument(const VARIANT& mode) {
   return mode.vt == VT_BSTR && mode.bstrVal != nullptr && SysStringLen(mode.bstrVal) == 4 &&
          std::wcscmp(mode.bstrVal, L"AUTH") == 0;
@@ -120,7 +124,10 @@ HRESULT __stdcall OpenSession(TestObject* self, VARIANT a1, VARIANT a2, VARIANT 
     return E_INVALIDARG;
   }
   if (g_behaviour.watchedBuffer != nullptr) Log(g_behaviour.watchedBuffer[0] == '\0' ? "buffer:empty" : "buffer:set");
-  if (Fails(kTestComOpenSession)) return E_FAIL;
+  if (Fails(kTestComOpenSession)) {
+    *session = PoisonObject();
+    return E_FAIL;
+  }
   if (!GivesNull(kTestComOpenSession)) *session = NewObject(kSession);
   return S_OK;
 }
@@ -130,7 +137,10 @@ HRESULT __stdcall OpenSite(TestObject* self, TestObject** site) {
   if (site == nullptr) return E_POINTER;
   *site = nullptr;
   if (self->kind != kSession) return E_UNEXPECTED;
-  if (Fails(kTestComOpenSite)) return E_FAIL;
+  if (Fails(kTestComOpenSite)) {
+    *site = PoisonObject();
+    return E_FAIL;
+  }
   if (!GivesNull(kTestComOpenSite)) *site = NewObject(kSite);
   return S_OK;
 }
@@ -140,7 +150,10 @@ HRESULT __stdcall SiteId(TestObject* self, BSTR* siteId) {
   if (siteId == nullptr) return E_POINTER;
   *siteId = nullptr;
   if (self->kind != kSite) return E_UNEXPECTED;
-  if (Fails(kTestComSiteId)) return E_FAIL;
+  if (Fails(kTestComSiteId)) {
+    *siteId = const_cast<BSTR>(kLeftoverText);  // not a BSTR: neither to be copied nor freed
+    return E_FAIL;
+  }
   if (GivesNull(kTestComSiteId)) return S_OK;
   *siteId = SysAllocStringLen(g_siteId, g_behaviour.siteIdLength);
   return *siteId != nullptr ? S_OK : E_OUTOFMEMORY;

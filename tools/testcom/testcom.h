@@ -20,7 +20,7 @@ enum TestComStep {
 };
 
 struct TestComBehaviour {
-  int32_t failStep;        // this step returns a failure code (and leaves null in its out value)
+  int32_t failStep;        // this step returns a failure code and leaves junk in its out value
   int32_t nullStep;        // this step succeeds but delivers a null pointer (object or string)
   const wchar_t* siteId;   // text of the identifier string, siteIdLength UTF-16 units (NULs allowed)
   uint32_t siteIdLength;
