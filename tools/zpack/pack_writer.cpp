@@ -121,7 +121,8 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
       *error = "cannot read " + file.second.string();
       return false;
     }
-    if (static_cast<uint64_t>(data.size()) > 0xFFFFFFFFull) {
+    uint64_t size = data.size();
+    if (size > 0xFFFFFFFFull) {
       *error = "file too large for a packed file: " + file.second.string();
       return false;
     }

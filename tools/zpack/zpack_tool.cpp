@@ -138,7 +138,8 @@ int Create(int argc, char** argv) {
   std::string error;
   if (!zpack::CollectTree(dir, options, &entries, &error)) return Fail("%s", error.c_str());
   std::vector<uint8_t> packed = zpack::BuildPackedFile(entries, info, leading);
-  if (static_cast<uint64_t>(packed.size()) > 0xFFFFFFFFull) return Fail("%s", "packed file would reach 4 GiB");
+  uint64_t packedSize = packed.size();
+  if (packedSize > 0xFFFFFFFFull) return Fail("%s", "packed file would reach 4 GiB");
   if (!zpack::WriteWholeFile(out, packed)) return Fail("cannot write %s", out.c_str());
   std::printf("%s: %zu entries, %zu bytes (first entry at %zu)\n", out.c_str(), entries.size(), packed.size(),
               leading.size());
