@@ -34,9 +34,13 @@ void DeleteContents(char* work, size_t length) {
         const size_t nameLength = std::strlen(found.name);
         if (base + nameLength > static_cast<size_t>(kPathChars)) continue;  // a cut path would name something else
         std::memcpy(work + base, found.name, nameLength + 1);
-        if ((found.attributes & kAttrDirectory) == 0) {
+        // The entry's own attributes decide: some file systems list a link to a directory as a
+        // plain name in the enumeration.
+        uint32_t attributes = OsGetAttributes(work);
+        if (attributes == kInvalidAttributes) attributes = found.attributes;
+        if ((attributes & kAttrDirectory) == 0) {
           OsDeleteFile(work);
-        } else if ((found.attributes & kAttrReparsePoint) != 0) {
+        } else if ((attributes & kAttrReparsePoint) != 0) {
           OsRemoveDirectory(work);  // a junction or link: remove the link itself, never what it points to
         } else {
           DeleteContents(work, base + nameLength);
