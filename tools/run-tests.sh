@@ -7,6 +7,12 @@ cd "$root"
 [ "$(id -u)" = 0 ] && tools/install-deps.sh
 jobs=${JOBS:-2}
 
+failed=""
+check() {  # stage name, command...: runs every stage, remembers the ones that failed
+  stage=$1; shift
+  "$@" || failed="$failed $stage"
+}
+
 configure() {  # dir, extra cmake arguments...
   dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
@@ -15,17 +21,18 @@ configure() {  # dir, extra cmake arguments...
 
 echo "== native"
 configure build/native
-ctest --test-dir build/native -j "$jobs" --output-on-failure
+check native ctest --test-dir build/native -j "$jobs" --output-on-failure
 
 echo "== native, AddressSanitizer and UndefinedBehaviorSanitizer"
 configure build/asan -DZ_SANITIZE=ON -DZ_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan -j "$jobs" --output-on-failure
+check asan env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan -j "$jobs" --output-on-failure
 
 echo "== fuzzers (clang, libFuzzer)"
 configure build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZ_FUZZ=ON -DZ_BENCH=OFF
-ctest --test-dir build/fuzz -j "$jobs" -L fuzz --output-on-failure
+check fuzz ctest --test-dir build/fuzz -j "$jobs" -L fuzz --output-on-failure
 
 echo "== win32 under Wine"
 configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/win32 -j "$jobs" --output-on-failure
+check win32 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/win32 -j "$jobs" --output-on-failure
+if [ -n "$failed" ]; then echo "== FAILED:$failed"; exit 1; fi
 echo "== all tests passed"
