@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 int StartWorker(WindowHandle progressWindow);
+// The thread procedure; it begins only when StartWorker has handed it its run (not for direct calls).
 uint32_t WorkerMain(void* progressWindow);
 int SuspendWorker();
 int ResumeWorker();
