@@ -1,2 +1,6 @@
-# Mode decision and both command-line parsers.
-z_add_gtest(command_line_test ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp)
+# Mode decision and both command-line parsers. In the Windows build the job's texts come from zui.
+if(WIN32)
+  z_add_gtest(command_line_test ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp LIBS zui)
+else()
+  z_add_gtest(command_line_test ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp)
+endif()

@@ -1,0 +1,118 @@
+#pragma once
+// Runs tools/setuphost (which plays the setup program and starts Zarpex32.exe) under Wine and
+// collects what it printed: percentages, control texts, the done code and the exit code.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace zdisc {
+
+// The build folder in Windows form (Wine maps the host's root to Z:).
+inline std::string BuildDir() {
+  std::string unix = Z_TEST_BINARY_DIR;
+  std::string windows = "Z:";
+  for (char c : unix) windows += c == '/' ? '\\' : c;
+  return windows;
+}
+inline std::string ProgramPath() { return BuildDir() + "\\Zarpex32.exe"; }
+inline std::string SetupHostPath() { return BuildDir() + "\\tools\\setuphost\\setuphost.exe"; }
+
+// One argument as the C runtime's argv parser reads it back.
+inline void AppendArgvArgument(std::string* line, const std::string& argument) {
+  *line += " \"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') {
+      line->append(backslashes * 2 + 1, '\\');
+    } else {
+      line->append(backslashes, '\\');
+    }
+    backslashes = 0;
+    *line += c;
+  }
+  line->append(backslashes * 2, '\\');
+  *line += '"';
+}
+
+struct HostRun {
+  std::string output;
+  std::vector<std::string> lines;
+  long hostExit = -99;
+
+  // The lines beginning with prefix, without it.
+  std::vector<std::string> With(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& line : lines)
+      if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line.substr(prefix.size()));
+    return found;
+  }
+  // The percentages the program sent, in order.
+  std::vector<long> Percentages() const {
+    std::vector<long> values;
+    for (const std::string& value : With("progress ")) values.push_back(std::atol(value.c_str()));
+    return values;
+  }
+  bool HasDone() const { return !With("done ").empty(); }
+  long Done() const { return HasDone() ? std::atol(With("done ")[0].c_str()) : -1000; }
+  long Exit() const { return With("exit ").empty() ? -1000 : std::atol(With("exit ")[0].c_str()); }
+};
+
+inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
+  HostRun run;
+  std::string line = "\"" + SetupHostPath() + "\"";
+  bool exeGiven = false;
+  for (const std::string& argument : arguments) exeGiven = exeGiven || argument == "--exe";
+  if (!exeGiven) {
+    AppendArgvArgument(&line, "--exe");
+    AppendArgvArgument(&line, ProgramPath());
+  }
+  for (const std::string& argument : arguments) AppendArgvArgument(&line, argument);
+
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    return run;
+  }
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got > 0) run.output.append(block, got);
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  run.hostExit = static_cast<long>(code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+
+  size_t start = 0;
+  while (start < run.output.size()) {
+    size_t end = run.output.find('\n', start);
+    if (end == std::string::npos) end = run.output.size();
+    std::string one = run.output.substr(start, end - start);
+    if (!one.empty() && one.back() == '\r') one.pop_back();
+    run.lines.push_back(one);
+    start = end + 1;
+  }
+  return run;
+}
+
+}  // namespace zdisc

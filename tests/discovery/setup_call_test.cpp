@@ -1,0 +1,207 @@
+// Setup-call mode for real: setuphost creates its window and control, starts Zarpex32.exe with
+// "@@SETUP_CALL -H<window> -I<control>", answers its messages and prints what arrived.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/discovery/locator_fixture.h"
+#include "tests/discovery/setup_call_host.h"
+
+namespace zdisc {
+namespace {
+
+class SetupCall : public Installation {
+ protected:
+  void SetUp() override {
+    Installation::SetUp();
+    // The archive tree knows the target: its parent's archive.dir names it.
+    WriteBytes(root_ + "\\zelvar\\ARCHIVE\\SYSTEM\\archive.dir",
+               Records({{"connect", "SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect"}}));
+  }
+
+  std::string Target() const { return root_ + "\\zelvar\\ARCHIVE\\SYSTEM\\connect"; }
+
+  // A packed file with the given number of files f0.txt, f1.txt, ...
+  std::string Pack(int files, const std::string& name = "p.zpk", int64_t unpackedSize = -1) {
+    std::vector<zpack::PackEntry> entries;
+    for (int i = 0; i < files; ++i) {
+      std::string text = "Datei " + std::to_string(i) + " im Archiv\r\n";
+      entries.push_back(zpack::MakeFileEntry("\\f" + std::to_string(i) + ".txt", Text(text), ImplodeBinary, 1024,
+                                             1230768000u));
+    }
+    zpack::TrailerInfo info;
+    info.title = "Test";
+    info.subdirectory = "\\ARCHIVE\\SYSTEM\\connect";
+    info.unpackedSizeOverride = unpackedSize;
+    WriteBytes(At(name), zpack::BuildPackedFile(entries, info));
+    return At(name);
+  }
+
+  static std::string FileText(const std::string& path) {
+    Bytes data = ReadBytes(path);
+    return std::string(data.begin(), data.end());
+  }
+
+  // The job failed before anything was sent but the runner's first percentage.
+  static void ExpectEarlyFailure(const HostRun& run, long code) {
+    EXPECT_EQ(run.Done(), code) << run.output;
+    EXPECT_EQ(run.Exit(), -1) << run.output;
+    EXPECT_EQ(run.Percentages(), std::vector<long>({0})) << run.output;
+    EXPECT_TRUE(run.With("query-stop ").empty()) << run.output;
+  }
+};
+
+TEST_F(SetupCall, PercentagesFollowTheEntries) {
+  const std::vector<std::vector<long>> expected = {{0, 0, 100}, {0, 0, 33, 66, 100}, {0, 0, 25, 50, 75, 100}};
+  const int counts[] = {1, 3, 4};
+  for (int k = 0; k < 3; ++k) {
+    RemoveTree(Target());
+    HostRun run = RunSetupHost({"--width", "30", "--", "-Q", Pack(counts[k]), "-Z", Target()});
+    EXPECT_EQ(run.Percentages(), expected[k]) << run.output;
+    EXPECT_EQ(run.With("query-stop ").size(), static_cast<size_t>(counts[k])) << run.output;
+    EXPECT_EQ(run.Done(), 0) << run.output;
+    EXPECT_EQ(run.Exit(), 0) << run.output;
+    EXPECT_EQ(run.hostExit, 0);
+    for (int i = 0; i < counts[k]; ++i) {
+      EXPECT_EQ(FileText(Target() + "\\f" + std::to_string(i) + ".txt"), "Datei " + std::to_string(i) + " im Archiv\r\n");
+    }
+    // The directories written are shown in the control, compacted to the width the host replied.
+    std::vector<std::string> texts = run.With("text ");
+    ASSERT_FALSE(texts.empty()) << run.output;
+    for (const std::string& text : texts) EXPECT_LE(text.size(), 30u) << text;
+  }
+}
+
+TEST_F(SetupCall, StopAfterTheFirstEntryRollsBack) {
+  WriteBytes(Target() + "\\before.txt", Text("alt"));
+  HostRun run = RunSetupHost({"--stop-after", "1", "--", "-Q", Pack(4), "-Z", Target()});
+  EXPECT_EQ(run.With("query-stop "), std::vector<std::string>({"1 -> 1"})) << run.output;
+  EXPECT_EQ(run.Percentages(), std::vector<long>({0, 0})) << run.output;
+  EXPECT_EQ(run.Done(), 0) << run.output;  // stopped, no error code recorded
+  EXPECT_EQ(run.Exit(), -1) << run.output;  // but not a success
+  EXPECT_EQ(run.hostExit, 1);
+  // The unpacked file is gone and the old target is back under its name.
+  EXPECT_EQ(OsGetAttributes((Target() + "\\f0.txt").c_str()), kInvalidAttributes);
+  EXPECT_EQ(FileText(Target() + "\\before.txt"), "alt");
+  EXPECT_EQ(OsGetAttributes((Target() + ".001").c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, SourceErrors) {
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", At("missing.zpk"), "-Z", Target()}), 1);
+  WriteBytes(At("garbage.zpk"), Text(std::string(600, 'g')));
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", At("garbage.zpk"), "-Z", Target()}), 7);
+  EXPECT_EQ(OsGetAttributes(Target().c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, UnknownArchiveRootIsCodeNine) {
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", Pack(1), "-Z", At("plain\\dir")}), 9);
+  EXPECT_EQ(OsGetAttributes(At("plain").c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, TargetThatCannotBeMovedAsideIsCodeEight) {
+  WriteBytes(Target() + "\\before.txt", Text("alt"));
+  for (int n = 1; n <= 999; ++n) {
+    char name[8];
+    std::snprintf(name, sizeof name, ".%03d", n);
+    WriteBytes(Target() + name, {});
+  }
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", Pack(1), "-Z", Target()}), 8);
+  EXPECT_EQ(FileText(Target() + "\\before.txt"), "alt");
+  EXPECT_EQ(OsGetAttributes((Target() + "\\f0.txt").c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, DriveNotReadyIsCodeTwo) {
+  // A drive letter with nothing behind it in this prefix; the server-disk rule gives the archive root.
+  char letter = 0;
+  for (char c = 'Q'; c <= 'Y' && letter == 0; ++c) {
+    char root[4] = {c, ':', '\\', '\0'};
+    if (GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) letter = c;
+  }
+  ASSERT_NE(letter, 0);
+  std::string drive = std::string(1, letter) + ":";
+  SetRegistry(RegistryLocalMachine, "SOFTWARE\\Brannix\\Zelvar", "RootDirectory", (drive + "\\zelvar").c_str());
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", Pack(1), "-Z", drive + "\\zelvar\\ARCHIVE\\x"}), 2);
+}
+
+TEST_F(SetupCall, FullDriveIsCodeThree) {
+  // P: is linked to /proc by the test fixture: a drive with no free space at all.
+  DWORD sectors = 0, bytes = 0, freeClusters = 1, total = 0;
+  if (!GetDiskFreeSpaceA("P:\\", &sectors, &bytes, &freeClusters, &total) || freeClusters != 0) {
+    GTEST_SKIP() << "no full drive P: in this prefix";
+  }
+  SetRegistry(RegistryLocalMachine, "SOFTWARE\\Brannix\\Zelvar", "RootDirectory", "P:\\zelvar");
+  ExpectEarlyFailure(RunSetupHost({"--", "-Q", Pack(1, "huge.zpk", 0xFFFFFFFFll), "-Z", "P:\\zelvar\\ARCHIVE\\x"}), 3);
+  // On C: the same huge estimate (4 GiB and the margin, counted in 64 bits) still fits.
+  ULARGE_INTEGER available, totalBytes, freeBytes;
+  if (!GetDiskFreeSpaceExA("C:\\", &available, &totalBytes, &freeBytes) || available.QuadPart < (6ull << 30)) {
+    GTEST_SKIP() << "less than 6 GiB free on C:";
+  }
+  HostRun run = RunSetupHost({"--", "-Q", At("huge.zpk"), "-Z", Target()});
+  EXPECT_EQ(run.Done(), 0) << run.output;
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+}
+
+TEST_F(SetupCall, ControlTextSuppliesOptionsAndWins) {
+  std::string wrong = root_ + "\\zelvar\\ARCHIVE\\SYSTEM\\wrong";
+  HostRun run = RunSetupHost({"--control", "-Q " + Pack(1) + " -Z " + Target(), "--", "-Z", wrong});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  ASSERT_FALSE(run.With("text ").empty()) << run.output;
+  EXPECT_EQ(run.With("text ")[0], "") << run.output;  // the control was emptied after reading
+  EXPECT_EQ(FileText(Target() + "\\f0.txt"), "Datei 0 im Archiv\r\n");
+  EXPECT_EQ(OsGetAttributes(wrong.c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, BothPathsOnTheCommandLineLeaveTheControlAlone) {
+  HostRun run = RunSetupHost({"--control", "-Z " + At("other"), "--", "-Q", Pack(1), "-Z", Target()});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  EXPECT_EQ(OsGetAttributes(At("other").c_str()), kInvalidAttributes);
+  ASSERT_FALSE(run.With("text ").empty()) << run.output;
+  EXPECT_NE(run.With("text ")[0], "") << run.output;  // the first text is a path, not the emptied control
+}
+
+TEST_F(SetupCall, LongControlTextIsCutAt1023Characters) {
+  std::string text = "-Q " + Pack(1) + " -Z " + Target() + " -S " + std::string(700, 'y');
+  text.resize(1023, ' ');
+  text += " -Z " + At("beyond");
+  HostRun run = RunSetupHost({"--control", text});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  EXPECT_EQ(FileText(Target() + "\\f0.txt"), "Datei 0 im Archiv\r\n");
+  EXPECT_EQ(OsGetAttributes(At("beyond").c_str()), kInvalidAttributes);
+}
+
+TEST_F(SetupCall, MissingControlOrWindowEndsWithoutMessages) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--control", "-Q x -Z y", "--", "-I999"},            // no such control in the window
+      {"--"},                                               // empty control text
+      {"--window", "12345", "--control", "-Q x -Z y"},      // a handle that is no window
+      {"--window", "junk", "--control", "-Q x -Z y"},
+      {"--no-window", "--control", "-Q x -Z y"},
+  };
+  for (const auto& arguments : cases) {
+    HostRun run = RunSetupHost(arguments);
+    EXPECT_EQ(run.Exit(), -1) << run.output;
+    EXPECT_FALSE(run.HasDone()) << run.output;
+    EXPECT_TRUE(run.Percentages().empty()) << run.output;
+  }
+}
+
+TEST_F(SetupCall, OwnProgramFileCarriesThePackedFile) {
+  // Zarpex32.exe with a packed file appended, and no -Q anywhere: the program unpacks its own file.
+  Bytes program = ReadBytes(ProgramPath());
+  ASSERT_GT(program.size(), 10000u);
+  std::vector<zpack::PackEntry> entries = {zpack::MakeDirectoryEntry("\\config", 1230768000u),
+                                           zpack::MakeFileEntry("\\config\\eigen.txt", Text("aus dem Programm"),
+                                                                ImplodeAscii, 4096, 1230768000u)};
+  zpack::TrailerInfo info;
+  info.title = "Eigen";
+  info.subdirectory = "\\ARCHIVE\\SYSTEM\\connect";
+  WriteBytes(At("Zarpex32-own.exe"), zpack::BuildPackedFile(entries, info, program));
+  HostRun run = RunSetupHost({"--exe", At("Zarpex32-own.exe"), "--control", "-Z " + Target()});
+  EXPECT_EQ(run.Percentages(), std::vector<long>({0, 0, 50, 100})) << run.output;
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  EXPECT_EQ(FileText(Target() + "\\config\\eigen.txt"), "aus dem Programm");
+}
+
+}  // namespace
+}  // namespace zdisc
