@@ -35,7 +35,7 @@ echo "== setup-call run through setuphost"
 exe="Z:$(cd build/win32/sample && pwd | tr / '\\')\\Zarpex32-sample.exe"
 status=0
 xvfb-run -a build/win32/wine-run build/win32/tools/setuphost/setuphost.exe --exe "$exe" --width 40 -- \
-  "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' </dev/null >build/win32/sample/setuphost.log 2>&1 || status=$?
+  "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' >build/win32/sample/setuphost.log 2>&1 || status=$?
 grep -v "X connection" build/win32/sample/setuphost.log || true
 build/win32/wine-prefix kill
 
