@@ -47,7 +47,11 @@ int OsSetDialogItemText(WindowHandle dialog, int controlId, const char* text) {
 int OsGetWindowText(WindowHandle window, char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;
   buffer[0] = '\0';
-  return GetWindowTextA(AsWindow(window), buffer, size);
+  // WM_GETTEXT, not GetWindowTextA: for a control of another process (the setup program's) the
+  // latter gives only the caption stored at creation, never the text the control holds now.
+  LRESULT length = SendMessageA(AsWindow(window), WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer));
+  buffer[size - 1] = '\0';
+  return static_cast<int>(length);
 }
 
 void OsShowWindow(WindowHandle window) { ShowWindow(AsWindow(window), SW_SHOW); }

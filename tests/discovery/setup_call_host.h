@@ -75,31 +75,41 @@ inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
   }
   for (const std::string& argument : arguments) AppendArgvArgument(&line, argument);
 
+  // setuphost writes into a file, not a pipe: under Wine a pipe's write end can stay open in the
+  // prefix's background programs, and the read would never see its end.
+  char outputPath[MAX_PATH];
+  char folder[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  GetTempFileNameA(folder, "sh", 0, outputPath);
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE outputFile = CreateFileA(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (outputFile == INVALID_HANDLE_VALUE) return run;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
+  startup.hStdOutput = outputFile;
+  startup.hStdError = outputFile;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process = {};
   BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-  CloseHandle(writeEnd);
+  CloseHandle(outputFile);
   if (!started) {
-    CloseHandle(readEnd);
+    DeleteFileA(outputPath);
     return run;
   }
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got > 0) run.output.append(block, got);
-  CloseHandle(readEnd);
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   run.hostExit = static_cast<long>(code);
+  HANDLE readBack = CreateFileA(outputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  char block[4096];
+  DWORD got = 0;
+  while (readBack != INVALID_HANDLE_VALUE && ReadFile(readBack, block, sizeof block, &got, nullptr) && got > 0)
+    run.output.append(block, got);
+  if (readBack != INVALID_HANDLE_VALUE) CloseHandle(readBack);
+  DeleteFileA(outputPath);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
 
