@@ -13,6 +13,9 @@ constexpr int kCompactMaximum = 127;  // CompactPath counts in a signed 8-bit va
 
 // The setup program's control shows the path being written, compacted to its width.
 void ShowPathInSetupControl(const char* path) {
+  // With both paths on the command line there is no control: a repaint of no window would repaint
+  // every window on the desktop.
+  if (g_jobSettings.parentControl == nullptr) return;
   int32_t width = g_jobSettings.parentPathWidth;
   // A measured width beyond what the compaction can count is shown at its largest, never wrapped
   // into a negative count.
