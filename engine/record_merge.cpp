@@ -32,11 +32,8 @@ int RecordFilePath(char* path, const char* dir, const char* fileName) {
 int HasNoParent(const char* path) {
   if (path[0] != '\0' && path[1] == ':') return path[2] == '\0' || (path[2] == '\\' && path[3] == '\0');
   if (path[0] == '\\' && path[1] == '\\') {
-    const char* p = path + 2;
-    for (int level = 0; level < 2; ++level) {
-      while (*p != '\0' && *p != '\\') ++p;
-      while (*p == '\\') ++p;
-    }
+    const char* p = ShareRootEnd(path);
+    while (*p == '\\') ++p;
     return *p == '\0';
   }
   return std::strpbrk(path + (path[0] != '\0' ? 1 : 0), "\\/:") == nullptr;
