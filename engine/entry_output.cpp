@@ -29,12 +29,8 @@ void ShowPathInSetupControl(const char* path) {
 // Where directory creation starts: behind a drive (C: and one backslash) or a UNC server and share.
 char* CreationStart(char* path) {
   if (path[0] != '\0' && path[1] == ':') return path + (path[2] == '\\' ? 3 : 2);
-  char* p = path;
+  char* p = path + (ShareRootEnd(path) - path);
   while (*p == '\\') ++p;
-  for (int level = 0; level < 2; ++level) {
-    while (*p != '\0' && *p != '\\') ++p;
-    while (*p == '\\') ++p;
-  }
   return p;
 }
 
@@ -98,8 +94,7 @@ int CreateOutputFile(const char* path) {
   for (;;) {
     if (CheckStopRequested()) return OutputAbort;  // a stopping job asks nothing more
     int answer = 0;
-    OsSendMessage(g_workerState.progressWindow, UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer),
-                  reinterpret_cast<MessageLParam>(path));
+    SendJobMessage(UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer), reinterpret_cast<MessageLParam>(path));
     // 0 means nobody answered (no progress page): asking again would never end, so that aborts too.
     if (answer == 0 || answer == 2 || answer == 3) return OutputAbort;
     if (answer == 5) return OutputSkip;
