@@ -199,18 +199,22 @@ inline void Move8(uint8_t* dst, const uint8_t* src) {
 // Copies length bytes from distance bytes back, front to back, as a byte-by-byte copy would (a
 // distance below the length repeats the bytes just copied). dst is below window + 8192, so a copy
 // of up to 518 bytes stays inside the reserve; moves that would overshoot it are done bytewise. The
-// wide moves write up to 15 bytes past the end, which later output overwrites.
+// wide moves write up to 31 bytes past the end, which later output overwrites.
 inline void CopyRepetition(uint8_t* dst, uint32_t distance, uint32_t length, const uint8_t* windowEnd) {
   const uint8_t* src = dst - distance;
   uint8_t* const end = dst + length;
-  if (end + 16 > windowEnd) {
+  if (end + 32 > windowEnd) {
     while (dst < end) *dst++ = *src++;
   } else if (distance >= 16) {
-    do {
+    // Most repetitions are short: two moves, without a loop, unless it is longer than 32 bytes.
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + 16, src + 16, 16);
+    while (dst + 32 < end) {
+      dst += 32;
+      src += 32;
       std::memcpy(dst, src, 16);
-      dst += 16;
-      src += 16;
-    } while (dst < end);
+      std::memcpy(dst + 16, src + 16, 16);
+    }
   } else if (distance >= 8) {
     do {
       std::memcpy(dst, src, 8);
@@ -272,7 +276,7 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
   };
   do {
     refill();
-    if ((bits & 1) == 0) {
+    if (kAscii ? (lookups.asciiTokens[bits & 0xFFF] >> 24) != 0 : (bits & 1) == 0) {
       // As many literals as the buffer holds; the window's reserve takes the few beyond 8192.
       do {
         if (!kAscii) {
@@ -280,16 +284,16 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
           take(9);
           continue;
         }
-        const uint32_t entry = lookups.asciiLiterals[(bits >> 1) & 0x7FF];
-        if (entry >> 24 != 0) {
-          window[position] = static_cast<uint8_t>(entry);
-          window[position + 1] = static_cast<uint8_t>(entry >> 8);
-          position += entry >> 24;
-          take((entry >> 16) & 0xFF);
-        } else {
-          const uint32_t long_ = lookups.asciiLong[entry + ((bits >> 12) & 3)];
+        const uint32_t entry = lookups.asciiTokens[bits & 0xFFF];
+        if (entry >> 24 == kExplodeLongLiteral) {
+          const uint32_t long_ = lookups.asciiLong[(entry >> 8 & 0xFFFF) + ((bits >> 12) & 3)];
           window[position++] = static_cast<uint8_t>(long_);
           take(long_ >> 8);
+        } else {
+          window[position] = static_cast<uint8_t>(entry >> 8);
+          window[position + 1] = static_cast<uint8_t>(entry >> 16);
+          position += entry >> 24;
+          take(entry & 0xFF);
         }
       } while ((bits & 1) == 0 && nbits >= kLiteralStepBits + 8);
     } else {
@@ -302,13 +306,14 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
         ended = true;
         break;
       }
-      if (kWordBits < 64) refill();  // flag, length and distance take up to 30 bits
+      if (kWordBits < 64) refill();  // flag, length and distance codes take up to 24 bits
       const uint32_t distanceEntry = lookups.distances[bits & 0xFF];
-      const uint32_t distanceBits = distanceEntry >> 8;
+      const uint32_t high = distanceEntry & 0xFF;
+      take(distanceEntry >> 8);
+      if (kWordBits < 64) refill();  // the low part takes up to 6 more
       const uint32_t lowBits = length == 2 ? 2 : dictionaryBits;
-      const uint32_t distance = ((distanceEntry & 0xFF) << lowBits) +
-                                (static_cast<uint32_t>(bits >> distanceBits) & ((1u << lowBits) - 1)) + 1;
-      take(distanceBits + lowBits);
+      const uint32_t distance = (high << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
+      take(lowBits);
       CopyRepetition(window + position, distance, length, windowEnd);
       position += length;
     }

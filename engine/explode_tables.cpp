@@ -106,22 +106,24 @@ constexpr ExplodeFastLookups MakeFastLookups() {
                static_cast<uint16_t>(value | (codeLength + 1) << 8));
     }
   }
-  for (uint32_t index = 0; index < 2048; ++index) {
-    const uint32_t first = lengthOf[index];
+  for (uint32_t index = 0; index < 4096; index += 2) {
+    const uint32_t code = index >> 1;
+    const uint32_t first = lengthOf[code];
     if (first == 0) {
-      result.asciiLiterals[index] = longSlotOf[index] - 1u;
+      result.asciiTokens[index] = (longSlotOf[code] - 1u) << 8 | kExplodeLongLiteral << 24;
       continue;
     }
-    uint32_t entry = literalOf[index] | (first + 1) << 16 | 1u << 24;
+    uint32_t entry = (first + 1) | uint32_t{literalOf[code]} << 8 | 1u << 24;
     // A second literal: its flag bit 0 and its whole code in the bits that are left.
     const uint32_t left = 11 - first;
-    if (left >= 2 && ((index >> first) & 1) == 0) {
-      const uint32_t next = (index >> (first + 1)) & ((1u << (left - 1)) - 1);
+    if (left >= 2 && ((code >> first) & 1) == 0) {
+      const uint32_t next = (code >> (first + 1)) & ((1u << (left - 1)) - 1);
       if (lengthOf[next] != 0 && lengthOf[next] <= left - 1) {
-        entry = literalOf[index] | literalOf[next] << 8 | (first + 2 + lengthOf[next]) << 16 | 2u << 24;
+        entry = (first + 2 + lengthOf[next]) | uint32_t{literalOf[code]} << 8 | uint32_t{literalOf[next]} << 16 |
+                2u << 24;
       }
     }
-    result.asciiLiterals[index] = entry;
+    result.asciiTokens[index] = entry;
   }
   return result;
 }
@@ -129,5 +131,5 @@ constexpr ExplodeFastLookups MakeFastLookups() {
 }  // namespace
 
 constexpr ExplodeFastLookups kExplodeFastLookups = MakeFastLookups();
-static_assert(kExplodeFastLookups.asciiLiterals[0x0F | 0x0F << 5] == (0x2020u | 10u << 16 | 2u << 24),
+static_assert(kExplodeFastLookups.asciiTokens[0x0F << 1 | 0x0F << 6] == (10u | 0x2020u << 8 | 2u << 24),
               "two spaces, each a flag bit and 4 code bits, in one entry");

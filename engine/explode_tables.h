@@ -21,13 +21,13 @@ struct ExplodeAsciiCodeTable {
 extern const ExplodeAsciiCodeTable kExplodeAsciiCodes;
 
 // Lookups of the decoder's fast path, made at compile time from the codes above. Each is indexed by the
-// next bits of the stream (least significant bit first) and says how many of them its code takes.
+// next bits of the stream (least significant bit first) and says how many of them its codes take.
 struct ExplodeFastLookups {
-  // By the 11 bits after a literal's flag bit, ASCII mode: bits 0-7 the literal, bits 8-15 a second one
-  // where its flag bit and whole code fit in the same 11 bits, bits 16-23 the bits taken (flag bits
-  // included), bits 24-31 the number of literals. 0 literals: the code is longer than 11 bits, and
-  // bits 0-15 give where its four entries in asciiLong (by the following 2 bits) begin.
-  uint32_t asciiLiterals[2048];
+  // ASCII mode, by the next 12 bits, flag bit included. Bits 24-31: 0 for a repetition; 1 or 2 for as
+  // many literals (bits 8-15 and 16-23) whose flag bits and codes take the number of bits in bits 0-7;
+  // kExplodeLongLiteral for a code longer than 11 bits, whose four entries in asciiLong (by the
+  // following 2 bits) begin at bits 8-23.
+  uint32_t asciiTokens[4096];
   // Literals of 12- and 13-bit codes: the literal in bits 0-7, the bits taken (flag bit included) in 8-15.
   uint16_t asciiLong[1024];
   // By the 7 bits after a repetition's flag bit: the length (2-519) in bits 0-15, the bits of flag and
@@ -36,4 +36,5 @@ struct ExplodeFastLookups {
   // By the next 8 bits: the distance's high part in bits 0-7, the bits of its code in bits 8-15.
   uint16_t distances[256];
 };
+constexpr uint32_t kExplodeLongLiteral = 3;
 extern const ExplodeFastLookups kExplodeFastLookups;
