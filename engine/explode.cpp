@@ -252,8 +252,6 @@ inline void WriteFullBlock(ExplodeWorkArea* w, uint32_t* position) {
 template <bool kAscii>
 bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
   const ExplodeFastLookups& lookups = kExplodeFastLookups;
-  // Bits a literal step may take: flag and code, or in ASCII mode two flags and codes of 11 bits.
-  constexpr uint32_t kLiteralStepBits = kAscii ? 14 : 9;
   uint8_t* const window = w->window;
   const uint8_t* const windowEnd = window + sizeof w->window;
   const uint8_t* const input = w->input;
@@ -276,26 +274,34 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
   };
   do {
     refill();
-    if (kAscii ? (lookups.asciiTokens[bits & 0xFFF] >> 24) != 0 : (bits & 1) == 0) {
-      // As many literals as the buffer holds; the window's reserve takes the few beyond 8192.
-      do {
-        if (!kAscii) {
-          window[position++] = static_cast<uint8_t>(bits >> 1);
-          take(9);
-          continue;
+    if (kAscii ? (lookups.asciiTokens[bits & 0xFFF] & (3u << 10)) != 0 : (bits & 1) == 0) {
+      if (!kAscii && kWordBits == 64) {
+        // Binary literals take 9 bits each, so the flag bits of the next five tokens stand 9 bits apart:
+        // the run of literals before the first repetition (up to five) is read off at once, and five
+        // bytes are stored whatever it is; the window's reserve takes those beyond 8192.
+        constexpr uint64_t kFlags = 1 | 1ull << 9 | 1ull << 18 | 1ull << 27 | 1ull << 36;
+        const uint64_t flags = (static_cast<uint64_t>(bits) & kFlags) | 1ull << 45;
+        const uint32_t run = (static_cast<uint32_t>(__builtin_ctzll(flags)) * 57) >> 9;  // bit 9 * run
+        for (uint32_t i = 0; i < 5; ++i) window[position + i] = static_cast<uint8_t>(bits >> (9 * i + 1));
+        position += run;
+        take(9 * run);
+      } else if (!kAscii) {
+        window[position++] = static_cast<uint8_t>(bits >> 1);
+        take(9);
+      } else {
+        // Literal steps of one lookup each, without branches: a step on a repetition takes nothing and
+        // stores bytes that later output overwrites. Each step takes at most 14 bits.
+        for (uint32_t step = 0; step < (kWordBits - 8 - 8) / 14; ++step) {
+          const uint32_t entry = lookups.asciiTokens[bits & 0xFFF];
+          const uint32_t after = static_cast<uint32_t>(bits >> 12) & 3;
+          const uint32_t longLiteral = lookups.asciiLong[((entry >> 16) & 0x3FC) + after];
+          const uint32_t literals = (entry & kExplodeLongLiteral) != 0 ? longLiteral : entry >> 16;
+          window[position] = static_cast<uint8_t>(literals);
+          window[position + 1] = static_cast<uint8_t>(literals >> 8);
+          position += (entry >> 10) & 3;
+          take((entry >> (5 * (after & 1))) & 31);
         }
-        const uint32_t entry = lookups.asciiTokens[bits & 0xFFF];
-        if (entry >> 24 == kExplodeLongLiteral) {
-          const uint32_t long_ = lookups.asciiLong[(entry >> 8 & 0xFFFF) + ((bits >> 12) & 3)];
-          window[position++] = static_cast<uint8_t>(long_);
-          take(long_ >> 8);
-        } else {
-          window[position] = static_cast<uint8_t>(entry >> 8);
-          window[position + 1] = static_cast<uint8_t>(entry >> 16);
-          position += entry >> 24;
-          take(entry & 0xFF);
-        }
-      } while ((bits & 1) == 0 && nbits >= kLiteralStepBits + 8);
+      }
     } else {
       const uint32_t lengthEntry = lookups.lengths[(bits >> 1) & 0x7F];
       const uint32_t codeBits = (lengthEntry >> 16) & 0xFF;

@@ -110,20 +110,27 @@ constexpr ExplodeFastLookups MakeFastLookups() {
     const uint32_t code = index >> 1;
     const uint32_t first = lengthOf[code];
     if (first == 0) {
-      result.asciiTokens[index] = (longSlotOf[code] - 1u) << 8 | kExplodeLongLiteral << 24;
+      // The bit after these 12 decides between a 12- and a 13-bit code.
+      const uint32_t slot = longSlotOf[code] - 1u;
+      result.asciiTokens[index] = static_cast<uint32_t>(result.asciiLong[slot] >> 8) |
+                                  static_cast<uint32_t>(result.asciiLong[slot + 1] >> 8) << 5 | 1u << 10 |
+                                  kExplodeLongLiteral | slot << 16;
       continue;
     }
-    uint32_t entry = (first + 1) | uint32_t{literalOf[code]} << 8 | 1u << 24;
+    uint32_t taken = first + 1;
+    uint32_t literals = literalOf[code];
+    uint32_t count = 1;
     // A second literal: its flag bit 0 and its whole code in the bits that are left.
     const uint32_t left = 11 - first;
     if (left >= 2 && ((code >> first) & 1) == 0) {
       const uint32_t next = (code >> (first + 1)) & ((1u << (left - 1)) - 1);
       if (lengthOf[next] != 0 && lengthOf[next] <= left - 1) {
-        entry = (first + 2 + lengthOf[next]) | uint32_t{literalOf[code]} << 8 | uint32_t{literalOf[next]} << 16 |
-                2u << 24;
+        taken += 1 + lengthOf[next];
+        literals |= uint32_t{literalOf[next]} << 8;
+        count = 2;
       }
     }
-    result.asciiTokens[index] = entry;
+    result.asciiTokens[index] = taken | taken << 5 | count << 10 | literals << 16;
   }
   return result;
 }
@@ -131,5 +138,5 @@ constexpr ExplodeFastLookups MakeFastLookups() {
 }  // namespace
 
 constexpr ExplodeFastLookups kExplodeFastLookups = MakeFastLookups();
-static_assert(kExplodeFastLookups.asciiTokens[0x0F << 1 | 0x0F << 6] == (10u | 0x2020u << 8 | 2u << 24),
+static_assert(kExplodeFastLookups.asciiTokens[0x0F << 1 | 0x0F << 6] == (10u | 10u << 5 | 2u << 10 | 0x2020u << 16),
               "two spaces, each a flag bit and 4 code bits, in one entry");

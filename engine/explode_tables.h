@@ -23,10 +23,11 @@ extern const ExplodeAsciiCodeTable kExplodeAsciiCodes;
 // Lookups of the decoder's fast path, made at compile time from the codes above. Each is indexed by the
 // next bits of the stream (least significant bit first) and says how many of them its codes take.
 struct ExplodeFastLookups {
-  // ASCII mode, by the next 12 bits, flag bit included. Bits 24-31: 0 for a repetition; 1 or 2 for as
-  // many literals (bits 8-15 and 16-23) whose flag bits and codes take the number of bits in bits 0-7;
-  // kExplodeLongLiteral for a code longer than 11 bits, whose four entries in asciiLong (by the
-  // following 2 bits) begin at bits 8-23.
+  // ASCII mode, by the next 12 bits, flag bit included: bits 0-4 the bits taken (flag bits included)
+  // if the bit after the 12 is 0, bits 5-9 if it is 1; bits 10-11 the number of literals, 0 for a
+  // repetition. Where the flag bits and codes of two literals fit in the 12 bits, bits 16-23 and 24-31
+  // are both literals; for a code longer than 11 bits kExplodeLongLiteral is set and bits 16-31 tell
+  // where its four entries in asciiLong (by the 2 bits after the 12) begin.
   uint32_t asciiTokens[4096];
   // Literals of 12- and 13-bit codes: the literal in bits 0-7, the bits taken (flag bit included) in 8-15.
   uint16_t asciiLong[1024];
@@ -36,5 +37,5 @@ struct ExplodeFastLookups {
   // By the next 8 bits: the distance's high part in bits 0-7, the bits of its code in bits 8-15.
   uint16_t distances[256];
 };
-constexpr uint32_t kExplodeLongLiteral = 3;
+constexpr uint32_t kExplodeLongLiteral = 1u << 12;
 extern const ExplodeFastLookups kExplodeFastLookups;
