@@ -70,9 +70,10 @@ void BuildAsciiLookups(ExplodeWorkArea* w) {
 typedef uintptr_t BitWord;
 constexpr uint32_t kWordBits = 8 * sizeof(BitWord);
 
-// The fast path works while this many input bytes are left: one word load, or on 32 bits two loads
-// (the second after at most 3 bytes were taken), stays inside what readBlock delivered.
-constexpr uint32_t kFastInputBytes = 8;
+// The fast path works while this many input bytes are left, so that the word loads of one round (two
+// of 8 bytes after at most 7 taken, or three of 4 bytes after at most 3 taken each) stay inside what
+// readBlock delivered.
+constexpr uint32_t kFastInputBytes = 16;
 
 inline BitWord LoadWord(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -272,25 +273,33 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
     bits >>= n;
     nbits -= n;
   };
+  // Decodes a repetition from a buffer of at least kWordBits - 8 bits and copies it; false for the end
+  // marker.
+  auto repetition = [&]() -> bool {
+    const uint32_t lengthEntry = lookups.lengths[(bits >> 1) & 0x7F];
+    const uint32_t codeBits = (lengthEntry >> 16) & 0xFF;
+    const uint32_t extraBits = lengthEntry >> 24;
+    const uint32_t length = (lengthEntry & 0xFFFF) + (static_cast<uint32_t>(bits >> codeBits) & ((1u << extraBits) - 1));
+    take(codeBits + extraBits);
+    if (length == kEndMarkerLength) return false;
+    if (kWordBits < 64) refill();  // flag, length and distance take up to 30 bits
+    const uint32_t distanceEntry = lookups.distances[bits & 0xFF];
+    const uint32_t high = distanceEntry & 0xFF;
+    take(distanceEntry >> 8);
+    const uint32_t lowBits = length == 2 ? 2 : dictionaryBits;
+    const uint32_t distance = (high << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
+    take(lowBits);
+    CopyRepetition(window + position, distance, length, windowEnd);
+    position += length;
+    return true;
+  };
   do {
     refill();
-    if (kAscii ? (lookups.asciiTokens[bits & 0xFFF] & (3u << 10)) != 0 : (bits & 1) == 0) {
-      if (!kAscii && kWordBits == 64) {
-        // Binary literals take 9 bits each, so the flag bits of the next five tokens stand 9 bits apart:
-        // the run of literals before the first repetition (up to five) is read off at once, and five
-        // bytes are stored whatever it is; the window's reserve takes those beyond 8192.
-        constexpr uint64_t kFlags = 1 | 1ull << 9 | 1ull << 18 | 1ull << 27 | 1ull << 36;
-        const uint64_t flags = (static_cast<uint64_t>(bits) & kFlags) | 1ull << 45;
-        const uint32_t run = (static_cast<uint32_t>(__builtin_ctzll(flags)) * 57) >> 9;  // bit 9 * run
-        for (uint32_t i = 0; i < 5; ++i) window[position + i] = static_cast<uint8_t>(bits >> (9 * i + 1));
-        position += run;
-        take(9 * run);
-      } else if (!kAscii) {
-        window[position++] = static_cast<uint8_t>(bits >> 1);
-        take(9);
-      } else {
-        // Literal steps of one lookup each, without branches: a step on a repetition takes nothing and
-        // stores bytes that later output overwrites. Each step takes at most 14 bits.
+    if (kAscii) {
+      if ((lookups.asciiTokens[bits & 0xFFF] & (3u << 10)) != 0) {
+        // Steps of one lookup for one or two literals, each taking at most 14 bits, without branches: a
+        // step that meets a repetition takes nothing and stores bytes that later output overwrites (the
+        // window's reserve takes those beyond 8192).
         for (uint32_t step = 0; step < (kWordBits - 8 - 8) / 14; ++step) {
           const uint32_t entry = lookups.asciiTokens[bits & 0xFFF];
           const uint32_t after = static_cast<uint32_t>(bits >> 12) & 3;
@@ -301,27 +310,35 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
           position += (entry >> 10) & 3;
           take((entry >> (5 * (after & 1))) & 31);
         }
-      }
-    } else {
-      const uint32_t lengthEntry = lookups.lengths[(bits >> 1) & 0x7F];
-      const uint32_t codeBits = (lengthEntry >> 16) & 0xFF;
-      const uint32_t extraBits = lengthEntry >> 24;
-      const uint32_t length = (lengthEntry & 0xFFFF) + (static_cast<uint32_t>(bits >> codeBits) & ((1u << extraBits) - 1));
-      take(codeBits + extraBits);
-      if (length == kEndMarkerLength) {
+      } else if (!repetition()) {
         ended = true;
         break;
       }
-      if (kWordBits < 64) refill();  // flag, length and distance codes take up to 24 bits
-      const uint32_t distanceEntry = lookups.distances[bits & 0xFF];
-      const uint32_t high = distanceEntry & 0xFF;
-      take(distanceEntry >> 8);
-      if (kWordBits < 64) refill();  // the low part takes up to 6 more
-      const uint32_t lowBits = length == 2 ? 2 : dictionaryBits;
-      const uint32_t distance = (high << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
-      take(lowBits);
-      CopyRepetition(window + position, distance, length, windowEnd);
-      position += length;
+    } else {
+      // Binary literals take 9 bits each, so the flag bits of the next tokens stand 9 bits apart: the
+      // run of literals before the first repetition is read off at once, and as many bytes as the
+      // buffer may hold are stored whatever it is. A repetition usually follows, so the branch on it
+      // is steady.
+      uint32_t run;
+      if (kWordBits == 64) {
+        constexpr uint64_t kFlags = 1 | 1ull << 9 | 1ull << 18 | 1ull << 27 | 1ull << 36;
+        const uint64_t flags = (static_cast<uint64_t>(bits) & kFlags) | 1ull << 45;
+        run = (static_cast<uint32_t>(__builtin_ctzll(flags)) * 57) >> 9;  // at bit 9 * run
+        for (uint32_t i = 0; i < 5; ++i) window[position + i] = static_cast<uint8_t>(bits >> (9 * i + 1));
+      } else {
+        run = ~static_cast<uint32_t>(bits) & 1;
+        window[position] = static_cast<uint8_t>(bits >> 1);
+      }
+      position += run;
+      take(9 * run);
+      if (bits & 1) {
+        if (position >= kExplodeWindowSize) WriteFullBlock(w, &position);  // the copy needs the reserve
+        refill();
+        if (!repetition()) {
+          ended = true;
+          break;
+        }
+      }
     }
     if (position >= kExplodeWindowSize) WriteFullBlock(w, &position);
   } while (pos <= lastPos);
