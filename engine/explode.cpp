@@ -294,9 +294,11 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
     return true;
   };
   do {
+    // The flag bit is known before the refill: the branch on it settles early.
+    const bool literal = (bits & 1) == 0;
     refill();
     if (kAscii) {
-      if ((lookups.asciiTokens[bits & 0xFFF] & (3u << 10)) != 0) {
+      if (literal) {
         // Steps of one lookup for one or two literals, each taking at most 14 bits, without branches: a
         // step that meets a repetition takes nothing and stores bytes that later output overwrites (the
         // window's reserve takes those beyond 8192).
@@ -307,8 +309,8 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
           const uint32_t literals = (entry & kExplodeLongLiteral) != 0 ? longLiteral : entry >> 16;
           window[position] = static_cast<uint8_t>(literals);
           window[position + 1] = static_cast<uint8_t>(literals >> 8);
-          position += (entry >> 10) & 3;
-          take((entry >> (5 * (after & 1))) & 31);
+          position += (entry >> 6) & 3;
+          take((entry >> (8 * (after & 1))) & 63);
         }
       } else if (!repetition()) {
         ended = true;

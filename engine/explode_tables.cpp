@@ -112,8 +112,7 @@ constexpr ExplodeFastLookups MakeFastLookups() {
     if (first == 0) {
       // The bit after these 12 decides between a 12- and a 13-bit code.
       const uint32_t slot = longSlotOf[code] - 1u;
-      result.asciiTokens[index] = static_cast<uint32_t>(result.asciiLong[slot] >> 8) |
-                                  static_cast<uint32_t>(result.asciiLong[slot + 1] >> 8) << 5 | 1u << 10 |
+      result.asciiTokens[index] = (result.asciiLong[slot] >> 8) | 1u << 6 | (result.asciiLong[slot + 1] >> 8) << 8 |
                                   kExplodeLongLiteral | slot << 16;
       continue;
     }
@@ -130,7 +129,7 @@ constexpr ExplodeFastLookups MakeFastLookups() {
         count = 2;
       }
     }
-    result.asciiTokens[index] = taken | taken << 5 | count << 10 | literals << 16;
+    result.asciiTokens[index] = taken | count << 6 | taken << 8 | literals << 16;
   }
   return result;
 }
@@ -138,5 +137,5 @@ constexpr ExplodeFastLookups MakeFastLookups() {
 }  // namespace
 
 constexpr ExplodeFastLookups kExplodeFastLookups = MakeFastLookups();
-static_assert(kExplodeFastLookups.asciiTokens[0x0F << 1 | 0x0F << 6] == (10u | 10u << 5 | 2u << 10 | 0x2020u << 16),
+static_assert(kExplodeFastLookups.asciiTokens[0x0F << 1 | 0x0F << 6] == (10u | 2u << 6 | 10u << 8 | 0x2020u << 16),
               "two spaces, each a flag bit and 4 code bits, in one entry");

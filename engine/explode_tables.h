@@ -23,8 +23,8 @@ extern const ExplodeAsciiCodeTable kExplodeAsciiCodes;
 // Lookups of the decoder's fast path, made at compile time from the codes above. Each is indexed by the
 // next bits of the stream (least significant bit first) and says how many of them its codes take.
 struct ExplodeFastLookups {
-  // ASCII mode, by the next 12 bits, flag bit included: bits 0-4 the bits taken (flag bits included)
-  // if the bit after the 12 is 0, bits 5-9 if it is 1; bits 10-11 the number of literals, 0 for a
+  // ASCII mode, by the next 12 bits, flag bit included: the bits taken (flag bits included) in bits 0-5
+  // if the bit after the 12 is 0, in bits 8-13 if it is 1; the number of literals in bits 6-7, 0 for a
   // repetition. Where the flag bits and codes of two literals fit in the 12 bits, bits 16-23 and 24-31
   // are both literals; for a code longer than 11 bits kExplodeLongLiteral is set and bits 16-31 tell
   // where its four entries in asciiLong (by the 2 bits after the 12) begin.
@@ -37,5 +37,5 @@ struct ExplodeFastLookups {
   // By the next 8 bits: the distance's high part in bits 0-7, the bits of its code in bits 8-15.
   uint16_t distances[256];
 };
-constexpr uint32_t kExplodeLongLiteral = 1u << 12;
+constexpr uint32_t kExplodeLongLiteral = 1u << 14;
 extern const ExplodeFastLookups kExplodeFastLookups;
