@@ -276,17 +276,15 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
   // Decodes a repetition from a buffer of at least kWordBits - 8 bits and copies it; false for the end
   // marker.
   auto repetition = [&]() -> bool {
-    const uint32_t lengthEntry = lookups.lengths[(bits >> 1) & 0x7F];
-    const uint32_t codeBits = (lengthEntry >> 16) & 0xFF;
-    const uint32_t extraBits = lengthEntry >> 24;
-    const uint32_t length = (lengthEntry & 0xFFFF) + (static_cast<uint32_t>(bits >> codeBits) & ((1u << extraBits) - 1));
-    take(codeBits + extraBits);
+    const uint32_t lengthEntry = lookups.lengths[bits & 0xFF];
+    const uint32_t length = (lengthEntry >> 18) + (static_cast<uint32_t>(bits >> ((lengthEntry >> 6) & 15)) & (lengthEntry >> 10) & 0xFF);
+    take(lengthEntry & 63);
     if (length == kEndMarkerLength) return false;
     if (kWordBits < 64) refill();  // flag, length and distance take up to 30 bits
     const uint32_t distanceEntry = lookups.distances[bits & 0xFF];
-    const uint32_t high = distanceEntry & 0xFF;
-    take(distanceEntry >> 8);
-    const uint32_t lowBits = length == 2 ? 2 : dictionaryBits;
+    const uint32_t high = distanceEntry >> 8;
+    take(distanceEntry & 63);
+    const uint32_t lowBits = (lengthEntry >> 18) == 2 ? 2 : dictionaryBits;
     const uint32_t distance = (high << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
     take(lowBits);
     CopyRepetition(window + position, distance, length, windowEnd);

@@ -81,12 +81,14 @@ constexpr ExplodeFastLookups MakeFastLookups() {
   ExplodeFastLookups result{};
   for (uint32_t i = 0; i < 16; ++i) {
     const uint32_t codeLength = kExplodeLengthCodeLengths[i];
-    FillCode(result.lengths, 128, kExplodeLengthCodeValues[i], codeLength,
-             (kExplodeLengthBases[i] + 2u) | (codeLength + 1) << 16 | uint32_t{kExplodeLengthExtraBits[i]} << 24);
+    const uint32_t extraBits = kExplodeLengthExtraBits[i];
+    FillCode(result.lengths, 256, 1u | kExplodeLengthCodeValues[i] << 1, codeLength + 1,
+             (1 + codeLength + extraBits) | (1 + codeLength) << 6 | ((1u << extraBits) - 1) << 10 |
+                 (kExplodeLengthBases[i] + 2u) << 18);
   }
   for (uint32_t high = 0; high < 64; ++high) {
     FillCode(result.distances, 256, kExplodeDistanceCodeValues[high], kExplodeDistanceCodeLengths[high],
-             static_cast<uint16_t>(high | kExplodeDistanceCodeLengths[high] << 8));
+             static_cast<uint16_t>(kExplodeDistanceCodeLengths[high] | high << 8));
   }
   // The ASCII literal of every 11-bit pattern whose code fits in it (length 0: a longer code begins).
   uint8_t literalOf[2048] = {};

@@ -31,10 +31,11 @@ struct ExplodeFastLookups {
   uint32_t asciiTokens[4096];
   // Literals of 12- and 13-bit codes: the literal in bits 0-7, the bits taken (flag bit included) in 8-15.
   uint16_t asciiLong[1024];
-  // By the 7 bits after a repetition's flag bit: the length (2-519) in bits 0-15, the bits of flag and
-  // length code in bits 16-23, the number of extra bits in bits 24-31.
-  uint32_t lengths[128];
-  // By the next 8 bits: the distance's high part in bits 0-7, the bits of its code in bits 8-15.
+  // By the next 8 bits, a repetition's flag bit 1 included: the bits of flag, length code and extra bits
+  // in bits 0-5, those before the extra bits in bits 6-9, the mask of the extra bits in bits 10-17 and
+  // the shortest length (2-264) in bits 18-27.
+  uint32_t lengths[256];
+  // By the next 8 bits: the bits of the code of a distance's high part in bits 0-7, the part in 8-15.
   uint16_t distances[256];
 };
 constexpr uint32_t kExplodeLongLiteral = 1u << 14;
