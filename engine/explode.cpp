@@ -200,21 +200,21 @@ inline void Move8(uint8_t* dst, const uint8_t* src) {
 // Copies length bytes from distance bytes back, front to back, as a byte-by-byte copy would (a
 // distance below the length repeats the bytes just copied). dst is below window + 8192, so a copy
 // of up to 518 bytes stays inside the reserve; moves that would overshoot it are done bytewise. The
-// wide moves write up to 31 bytes past the end, which later output overwrites.
+// wide moves write up to 47 bytes past the end, which later output overwrites.
 inline void CopyRepetition(uint8_t* dst, uint32_t distance, uint32_t length, const uint8_t* windowEnd) {
   const uint8_t* src = dst - distance;
   uint8_t* const end = dst + length;
-  if (end + 32 > windowEnd) {
+  if (end + 48 > windowEnd) {
     while (dst < end) *dst++ = *src++;
   } else if (distance >= 16) {
-    // Most repetitions are short: two moves, without a loop, unless it is longer than 32 bytes.
-    std::memcpy(dst, src, 16);
-    std::memcpy(dst + 16, src + 16, 16);
-    while (dst + 32 < end) {
-      dst += 32;
-      src += 32;
+    // Most repetitions are short: three moves, and a second round only beyond 48 bytes.
+    for (;;) {
       std::memcpy(dst, src, 16);
       std::memcpy(dst + 16, src + 16, 16);
+      std::memcpy(dst + 32, src + 32, 16);
+      if (dst + 48 >= end) break;
+      dst += 48;
+      src += 48;
     }
   } else if (distance >= 8) {
     do {
