@@ -284,7 +284,10 @@ bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
     const uint32_t distanceEntry = lookups.distances[bits & 0xFF];
     const uint32_t high = distanceEntry >> 8;
     take(distanceEntry & 63);
-    const uint32_t lowBits = (lengthEntry >> 18) == 2 ? 2 : dictionaryBits;
+    // Two low bits for length 2, else the dictionary's; selected without a branch, which would often
+    // go the wrong way.
+    const uint32_t lengthTwo = 0u - static_cast<uint32_t>((lengthEntry >> 18) == 2);
+    const uint32_t lowBits = dictionaryBits ^ ((dictionaryBits ^ 2) & lengthTwo);
     const uint32_t distance = (high << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
     take(lowBits);
     CopyRepetition(window + position, distance, length, windowEnd);
