@@ -1,11 +1,13 @@
-# Throughput of explodeStream beside libstorm's SCompExplode on the same multi-megabyte streams.
+# Throughput of explodeStream beside libstorm's SCompExplode and libdeflate's inflate on the same data.
 if(Z_BENCH AND NOT WIN32)
-  find_package(benchmark QUIET)
   find_library(Z_BENCH_STORM_LIBRARY NAMES storm PATHS /usr/lib)
-  if(benchmark_FOUND AND Z_BENCH_STORM_LIBRARY)
+  find_library(Z_BENCH_DEFLATE_LIBRARY NAMES deflate)
+  find_path(Z_BENCH_DEFLATE_INCLUDE libdeflate.h)
+  if(Z_BENCH_STORM_LIBRARY AND Z_BENCH_DEFLATE_LIBRARY AND Z_BENCH_DEFLATE_INCLUDE)
     add_executable(explode_bench ${CMAKE_CURRENT_LIST_DIR}/explode_bench.cpp)
-    target_link_libraries(explode_bench PRIVATE zimplode zcore ${Z_BENCH_STORM_LIBRARY} benchmark::benchmark)
+    target_include_directories(explode_bench PRIVATE ${Z_BENCH_DEFLATE_INCLUDE})
+    target_link_libraries(explode_bench PRIVATE zimplode zcore ${Z_BENCH_STORM_LIBRARY} ${Z_BENCH_DEFLATE_LIBRARY})
   else()
-    message(WARNING "Google Benchmark or libstorm missing: explode_bench not built")
+    message(WARNING "libstorm or libdeflate missing (tools/install-deps.sh): explode_bench not built")
   endif()
 endif()

@@ -1,6 +1,6 @@
 #pragma once
 // Test harness around explodeStream: feeds a byte string in chosen chunk sizes, records every
-// callback, and offers sample data generators.
+// callback, writes hand-made token streams, and offers sample data generators.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/explode.h"
+#include "engine/explode_tables.h"
 
 namespace explode_test {
 
@@ -80,6 +81,51 @@ inline Outcome Explode(const uint8_t* data, size_t size, std::function<size_t(in
 inline Outcome Explode(const Bytes& stream, size_t chunkSize = kExplodeInputSize) {
   return Explode(stream.data(), stream.size(), [chunkSize](int) { return chunkSize; });
 }
+
+// Writes hand-made token streams.
+class StreamWriter {
+ public:
+  StreamWriter(uint8_t mode, uint8_t k) : k_(k), ascii_(mode == 1) { bytes_ = {mode, k}; }
+  void Bits(uint32_t value, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) {
+      if (bit_ == 0) bytes_.push_back(0);
+      bytes_.back() |= ((value >> i) & 1) << bit_;
+      bit_ = (bit_ + 1) & 7;
+    }
+  }
+  void Literal(uint8_t v) {
+    Bits(0, 1);
+    if (ascii_) {
+      Bits(kExplodeAsciiCodes.value[v], kExplodeAsciiCodes.length[v]);
+    } else {
+      Bits(v, 8);
+    }
+  }
+  void Length(unsigned index, unsigned extra) {
+    Bits(1, 1);
+    Bits(kExplodeLengthCodeValues[index], kExplodeLengthCodeLengths[index]);
+    Bits(extra, kExplodeLengthExtraBits[index]);
+  }
+  void Repetition(unsigned length, unsigned distance) {
+    unsigned index = 15;
+    while (kExplodeLengthBases[index] > length - 2) --index;
+    Length(index, length - 2 - kExplodeLengthBases[index]);
+    const unsigned lowBits = length == 2 ? 2 : k_;
+    const unsigned high = (distance - 1) >> lowBits;
+    Bits(kExplodeDistanceCodeValues[high], kExplodeDistanceCodeLengths[high]);
+    Bits((distance - 1) & ((1u << lowBits) - 1), lowBits);
+  }
+  Bytes End() {
+    Length(15, 255);
+    return bytes_;
+  }
+
+ private:
+  Bytes bytes_;
+  unsigned bit_ = 0;
+  unsigned k_;
+  bool ascii_;
+};
 
 // Text-like data: words from a small vocabulary with spaces, punctuation and CR LF line ends.
 inline Bytes MakeText(size_t size, uint32_t seed) {
