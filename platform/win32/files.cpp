@@ -42,7 +42,10 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
   HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kNoFile;
-  if (mode == FileOpenReadWriteTruncate && !SetEndOfFile(handle)) {
+  // A file that the open has just made is empty already (the system says so by not reporting that
+  // it existed): cutting it would be one more call for every new file.
+  const int existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (mode == FileOpenReadWriteTruncate && existed && !SetEndOfFile(handle)) {
     CloseHandle(handle);
     return kNoFile;
   }
