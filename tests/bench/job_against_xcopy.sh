@@ -4,8 +4,9 @@
 #   tests/bench/job_against_xcopy.sh [build/win32] [rounds] [source folder...]
 #
 # The tree is made of real files of this machine (by default the editor runtime /usr/share/vim and the
-# headers /usr/include/node), packed with the native zpack. Each round unpacks it through setuphost
-# (setup-call mode with options from the setup program's control, so every entry is shown there) and
+# headers /usr/include/node), packed with the native zpack. Each round unpacks it through setuphost in
+# setup-call mode with both paths on the command line, as the sample run does (Z_JOB_BENCH_CONTROL=1:
+# the options come from the setup program's control instead, and every entry is shown there), and
 # then copies the uncompressed tree with "xcopy /E /K /H", which also carries times and attributes.
 # Prints every round and the medians. Needs build/native's zpack and the win32 build's Zarpex32.exe and
 # setuphost.exe; runs its own display and the build's Wine prefix.
@@ -43,8 +44,13 @@ round=1
 while [ "$round" -le "$rounds" ]; do
   rm -rf "$drive_c/zelvar/ARCHIVE/SYSTEM/bench"
   start=$(seconds)
-  "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 \
-    --control '-QC:\zbench\tree.zpk -ZC:\zelvar\ARCHIVE\SYSTEM\bench' >"$work/setuphost.log" 2>&1 || true
+  if [ -n "$Z_JOB_BENCH_CONTROL" ]; then
+    "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 \
+      --control '-QC:\zbench\tree.zpk -ZC:\zelvar\ARCHIVE\SYSTEM\bench' >"$work/setuphost.log" 2>&1 || true
+  else
+    "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 -- \
+      '-QC:\zbench\tree.zpk' '-ZC:\zelvar\ARCHIVE\SYSTEM\bench' >"$work/setuphost.log" 2>&1 || true
+  fi
   job=$(echo "$(seconds) - $start" | bc)
   grep -q '^exit 0' "$work/setuphost.log" || { echo "round $round: the job failed"; tail -3 "$work/setuphost.log"; exit 1; }
   rm -rf "$drive_c/zbench/copy"
