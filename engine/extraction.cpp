@@ -61,7 +61,8 @@ void SendSetupPercent(uint32_t index, uint32_t count, uint32_t* lastPercent) {
 // a bit the entry does not have. Most files ask for exactly what a new file has: the archive bit.
 int HasEntryAttributes(FileHandle file, uint32_t attributes) {
   if ((attributes & kAttrArchive) == 0) return 0;
-  return OsGetOpenFileAttributes(file) == attributes ? 1 : 0;
+  const uint32_t present = OsGetOpenFileAttributes(file);
+  return present != kInvalidAttributes && present == attributes ? 1 : 0;
 }
 
 // One file entry: create, decompress, times, close, attributes. 0 when the entry failed, -1 on abort.
