@@ -50,7 +50,11 @@ int DeriveArchiveRoot() {
 
   if (!IsDriveForm(settings.targetDir)) {
     char unc[kPathBuffer];
-    VolumeToUncForm(settings.targetDir, unc, sizeof unc);
+    if (!VolumeToUncWhole(unc, settings.targetDir)) {
+      settings.targetDir[0] = '\0';  // like every derived path that would be cut
+      settings.archiveRoot[0] = '\0';
+      return 0;
+    }
     CopyToSize(settings.targetDir, kPathBuffer, unc);
     CopyToSize(alternative, sizeof alternative, unc);
     char mapped[kPathBuffer];

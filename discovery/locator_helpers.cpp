@@ -1,6 +1,7 @@
 // Path pieces of the locator: whole joins and copies, share roots, component-wise prefixes.
 #include <cstring>
 
+#include "discovery/job_settings.h"
 #include "discovery/locator_internal.h"
 #include "discovery/path_utils.h"
 
@@ -29,6 +30,12 @@ int CopyWhole(char* dst, size_t size, const char* src) {
   }
   CopyToSize(dst, size, src);
   return 1;
+}
+
+int VolumeToUncWhole(char* dst, const char* src) {
+  char unc[kPathBuffer + 2];
+  VolumeToUncForm(src, unc, sizeof unc);
+  return CopyWhole(dst, kPathBuffer, unc);
 }
 
 size_t UncRootLength(const char* path) {

@@ -69,7 +69,10 @@ int ServerPathForm(const char* path, char* out) {
   if (path[0] == '\0' || IsDriveForm(path)) return 0;
   char unc[kPathBuffer];
   char volume[kPathBuffer];
-  VolumeToUncForm(path, unc, sizeof unc);
+  if (!VolumeToUncWhole(unc, path)) {
+    out[0] = '\0';
+    return 0;
+  }
   UncToVolumeForm(unc, volume, sizeof volume);
   // The installation directory: the first directory behind the volume's colon.
   const char* colon = std::strchr(volume, ':');

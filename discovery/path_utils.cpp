@@ -189,6 +189,13 @@ char* NumberedExtension(char* dst, const char* src, int n, size_t size) {
 
 int IsDriveForm(const char* path) { return path[0] != '\0' && path[1] == ':' ? 1 : 0; }
 
+const char* ShareRootEnd(const char* path) {
+  const char* p = SkipChars(path, "\\");
+  p = FindFirstOf(p, "\\");  // server
+  p = SkipChars(p, "\\");
+  return FindFirstOf(p, "\\");  // share
+}
+
 // The first colon decides: a drive path never counts as volume form, whatever follows.
 int IsVolumeForm(const char* path) {
   const char* colon = std::strchr(path, ':');

@@ -27,6 +27,9 @@ char* NumberedExtension(char* dst, const char* src, int n, size_t size = kPathSi
 
 // Server path forms: drive (X:\dir), UNC (\\server\share\dir), volume (server\volume:dir).
 int IsDriveForm(const char* path);    // second character is ":"
+// The end of a network root: behind the leading backslashes, the server name, the backslashes
+// behind it and the share name (names end at a backslash); "\\srv\share\dir" gives "\dir".
+const char* ShareRootEnd(const char* path);
 int IsVolumeForm(const char* path);   // a ":" at the third character or later
 void UncToVolumeForm(const char* src, char* dst, size_t size = kPathSize);
 void VolumeToUncForm(const char* src, char* dst, size_t size = kPathSize);

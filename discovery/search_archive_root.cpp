@@ -50,7 +50,7 @@ int SearchArchiveRoot(const char* path) {
   size_t limit = 3;  // X:\ .
   if (!IsDriveForm(work)) {
     char unc[kPathBuffer];
-    VolumeToUncForm(work, unc, sizeof unc);
+    if (!VolumeToUncWhole(unc, work)) return 0;
     CopyToSize(work, sizeof work, unc);
     limit = UncRootLength(work);  // never above the share
   }

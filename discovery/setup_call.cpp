@@ -86,8 +86,6 @@ int RunSetupCall(const char* optionsText) {
   JobSettings& settings = g_jobSettings;
   settings.setupCall = 1;
   ParseSetupCallOptions(optionsText);
-  // Without the setup program's window nothing can be reported: a nonsense -H ends the run.
-  if (!OsIsWindow(settings.parentWindow)) return -1;
   if (settings.sourcePath[0] == '\0' || settings.targetDir[0] == '\0') {
     if (!ReadControlOptions()) return -1;
   }

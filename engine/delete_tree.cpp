@@ -3,11 +3,13 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
 
 namespace {
 
 void RemoveDirectoryWithRetry(const char* directory) {
+  WaitWhileWorkerHeld();
   if (OsRemoveDirectory(directory)) return;
   // The process's current directory may lie inside it.
   char parent[kPathBuffer];
@@ -31,6 +33,7 @@ void DeleteContents(char* work, size_t length) {
     if (find != nullptr) {
       do {
         if (found.name[0] == '.') continue;  // ".", ".." and names that begin with a point stay
+        WaitWhileWorkerHeld();  // a large tree takes long: a held worker deletes nothing more
         const size_t nameLength = std::strlen(found.name);
         if (base + nameLength > static_cast<size_t>(kPathChars)) continue;  // a cut path would name something else
         std::memcpy(work + base, found.name, nameLength + 1);

@@ -13,6 +13,9 @@ constexpr int kCompactMaximum = 127;  // CompactPath counts in a signed 8-bit va
 
 // The setup program's control shows the path being written, compacted to its width.
 void ShowPathInSetupControl(const char* path) {
+  // With both paths on the command line there is no control: a repaint of no window would repaint
+  // every window on the desktop.
+  if (g_jobSettings.parentControl == nullptr) return;
   int32_t width = g_jobSettings.parentPathWidth;
   // A measured width beyond what the compaction can count is shown at its largest, never wrapped
   // into a negative count.
@@ -26,12 +29,8 @@ void ShowPathInSetupControl(const char* path) {
 // Where directory creation starts: behind a drive (C: and one backslash) or a UNC server and share.
 char* CreationStart(char* path) {
   if (path[0] != '\0' && path[1] == ':') return path + (path[2] == '\\' ? 3 : 2);
-  char* p = path;
+  char* p = path + (ShareRootEnd(path) - path);
   while (*p == '\\') ++p;
-  for (int level = 0; level < 2; ++level) {
-    while (*p != '\0' && *p != '\\') ++p;
-    while (*p == '\\') ++p;
-  }
   return p;
 }
 
@@ -109,8 +108,7 @@ int CreateOutputFile(const char* path) {
   for (;;) {
     if (CheckStopRequested()) return OutputAbort;  // a stopping job asks nothing more
     int answer = 0;
-    OsSendMessage(g_workerState.progressWindow, UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer),
-                  reinterpret_cast<MessageLParam>(path));
+    SendJobMessage(UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer), reinterpret_cast<MessageLParam>(path));
     // 0 means nobody answered (no progress page): asking again would never end, so that aborts too.
     if (answer == 0 || answer == 2 || answer == 3) return OutputAbort;
     if (answer == 5) return OutputSkip;

@@ -16,12 +16,7 @@ void TargetRoot(char* root, const char* targetDir) {
     std::strcpy(root + 1, ":\\");
     return;
   }
-  const char* p = copy;
-  while (*p == '\\') ++p;              // leading backslashes
-  while (*p != '\0' && *p != '\\') ++p;  // server
-  while (*p == '\\') ++p;
-  while (*p != '\0' && *p != '\\') ++p;  // share
-  const size_t length = static_cast<size_t>(p - copy);  // at most 260, so the backslash fits
+  const size_t length = static_cast<size_t>(ShareRootEnd(copy) - copy);  // at most 260: the backslash fits
   std::memcpy(root, copy, length);
   root[length] = '\\';
   root[length + 1] = '\0';

@@ -9,6 +9,10 @@
 // by ForceEndWorker is abandoned: its job sees a stop at every check, sends nothing, rolls back
 // and leaves without touching the worker state.
 //
+// The hold is a bit of the same word (kRunHeld): the worker claims its end only from the plain run
+// number, so a held worker cannot claim it, and SuspendWorker cannot hold a worker that has claimed
+// it already.
+//
 // g_jobRun says which run owns the job's process-wide state (source file, extraction state,
 // backup): a new worker waits until an abandoned job has left RunUnpackJob before it starts its
 // own. 0 means no worker job is inside (setup-call mode runs the job without a run number).
@@ -16,8 +20,11 @@
 #include <cstdint>
 
 constexpr uint32_t kRunFinishing = 0x80000000u;  // the worker has claimed its end and is reporting it
+constexpr uint32_t kRunHeld = 0x40000000u;       // the worker is held (the cancel question is open)
 constexpr uint32_t kHoldPollMs = 5;               // how often a held job looks at the hold again
 
 extern std::atomic<uint32_t> g_activeRun;
 extern std::atomic<uint32_t> g_jobRun;
-extern std::atomic<int32_t> g_holdCount;  // > 0 while the worker is held (cancel question open)
+
+// The run number of a g_activeRun value, without its state bits.
+inline uint32_t RunNumber(uint32_t value) { return value & ~(kRunFinishing | kRunHeld); }

@@ -7,17 +7,16 @@ WorkerState g_workerState;
 
 std::atomic<uint32_t> g_activeRun{0};
 std::atomic<uint32_t> g_jobRun{0};
-std::atomic<int32_t> g_holdCount{0};
 
 int JobAbandoned() {
   const uint32_t run = g_jobRun.load();
-  return run != 0 && (g_activeRun.load() & ~kRunFinishing) != run;
+  return run != 0 && RunNumber(g_activeRun.load()) != run;
 }
 
 // The hold: while the cancel question is open the job waits here, at one of its own stop checks or
 // before one of its sends, where it holds no lock and has no message on its way to the page.
 void WaitWhileWorkerHeld() {
-  while (g_holdCount.load() > 0 && !JobAbandoned()) OsSleep(kHoldPollMs);
+  while ((g_activeRun.load() & kRunHeld) != 0 && !JobAbandoned()) OsSleep(kHoldPollMs);
 }
 
 namespace {

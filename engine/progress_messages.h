@@ -63,7 +63,8 @@ int CheckStopRequested();
 // (questions, progress, UM_OUTPUT_FAILED) should go through here.
 MessageResult SendJobMessage(uint32_t message, MessageWParam wParam, MessageLParam lParam);
 
-// Waits while the worker is held; for the job's other calls that reach the page (field texts).
+// Waits while the worker is held; for the job's other calls that reach the page (field texts) and
+// for each step of a roll-back or backup deletion.
 void WaitWhileWorkerHeld();
 
 // 1 while the job that is running belongs to a worker that has been ended by force.

@@ -32,11 +32,8 @@ int RecordFilePath(char* path, const char* dir, const char* fileName) {
 int HasNoParent(const char* path) {
   if (path[0] != '\0' && path[1] == ':') return path[2] == '\0' || (path[2] == '\\' && path[3] == '\0');
   if (path[0] == '\\' && path[1] == '\\') {
-    const char* p = path + 2;
-    for (int level = 0; level < 2; ++level) {
-      while (*p != '\0' && *p != '\\') ++p;
-      while (*p == '\\') ++p;
-    }
+    const char* p = ShareRootEnd(path);
+    while (*p == '\\') ++p;
     return *p == '\0';
   }
   return std::strpbrk(path + (path[0] != '\0' ? 1 : 0), "\\/:") == nullptr;
@@ -65,6 +62,27 @@ void NewRecord(char* record) {
 
 void ClearSlotFree(char* record) {
   SetRecordWord(record, kRecordFlagsOffset, RecordWord(record, kRecordFlagsOffset) & ~RecordSlotFree);
+}
+
+// Record values are OEM text: they are equal ignoring case by the OEM code page's own letters.
+// Each differing pair of characters is compared on the ANSI side, where the case table is; a
+// character that does not come back from ANSI as itself has no letter there and equals only itself.
+int EqualOemNoCase(const char* a, const char* b) {
+  const size_t length = std::strlen(a);
+  if (std::strlen(b) != length || length >= kRecordTagsSize) return 0;
+  char ansiA[kRecordTagsSize], ansiB[kRecordTagsSize], backA[kRecordTagsSize], backB[kRecordTagsSize];
+  OsOemToAnsi(a, ansiA);
+  OsOemToAnsi(b, ansiB);
+  OsAnsiToOem(ansiA, backA);
+  OsAnsiToOem(ansiB, backB);
+  for (size_t i = 0; i < length; ++i) {
+    if (a[i] == b[i]) continue;
+    if (backA[i] != a[i] || backB[i] != b[i]) return 0;
+    const char x[2] = {ansiA[i], '\0'};
+    const char y[2] = {ansiB[i], '\0'};
+    if (!EqualNoCase(x, y)) return 0;
+  }
+  return 1;
 }
 
 int IsSlotFree(const char* record) { return (RecordWord(record, kRecordFlagsOffset) & RecordSlotFree) != 0; }
@@ -105,7 +123,7 @@ RecordScan ScanRecords(FileHandle file, unsigned char tag, const char* wanted, c
   while (OsReadFile(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize)) {
     char value[kRecordTagsSize];
     ReadRecordTag(record, tag, value, sizeof value);
-    if (scan.match < 0 && EqualNoCase(value, wanted)) {
+    if (scan.match < 0 && EqualOemNoCase(value, wanted)) {
       scan.match = static_cast<int32_t>(scan.count);
       std::memcpy(matchRecord, record, kRecordSize);
     }

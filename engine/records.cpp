@@ -110,11 +110,8 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
 static const char* FirstLevel(const char* path) {
   const char* p;
   if (path[0] == '\\' && path[1] == '\\') {
-    p = path + 2;
-    for (int level = 0; level < 2; ++level) {  // server, then share
-      while (*p != '\0' && *p != '\\') ++p;
-      while (*p == '\\') ++p;
-    }
+    p = ShareRootEnd(path);
+    while (*p == '\\') ++p;
     return p;
   }
   p = std::strchr(path, ':');

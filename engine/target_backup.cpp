@@ -6,6 +6,15 @@
 #include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
 
+int MoveWithRetry(const char* from, const char* to) {
+  if (OsMoveFile(from, to)) return 1;
+  // The process's current directory may lie inside the directory being moved.
+  char parent[kPathBuffer];
+  if (!ParentDirectory(parent, from)) return 0;
+  OsSetCurrentDirectory(parent);
+  return OsMoveFile(from, to);
+}
+
 int BackUpExistingTarget() {
   JobSettings& settings = g_jobSettings;
   char target[kPathBuffer];
@@ -13,7 +22,6 @@ int BackUpExistingTarget() {
 
   // Built in a larger buffer: a name cut at 260 characters would be some other directory.
   char candidate[kPathBuffer + 8];
-  int moved = 0;
   int haveName = 0;
   for (int n = 1; n <= 999; ++n) {
     NumberedExtension(candidate, target, n, sizeof candidate);
@@ -23,18 +31,7 @@ int BackUpExistingTarget() {
       break;
     }
   }
-  if (haveName) {
-    moved = OsMoveFile(target, candidate);
-    if (!moved) {
-      // The process's current directory may lie inside the target.
-      char parent[kPathBuffer];
-      if (ParentDirectory(parent, target)) {
-        OsSetCurrentDirectory(parent);
-        moved = OsMoveFile(target, candidate);
-      }
-    }
-  }
-  if (!moved) {
+  if (!haveName || !MoveWithRetry(target, candidate)) {
     ReportJobStop(QuestionTargetNotRenamed, SetupErrorCannotRename);
     return 0;
   }

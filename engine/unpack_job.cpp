@@ -22,21 +22,13 @@ int CloseSourceAndStop() {
   return 0;
 }
 
-int MoveWithRetry(const char* from, const char* to) {
-  if (OsMoveFile(from, to)) return 1;
-  // The process's current directory may lie inside the directory being moved.
-  char parent[kPathBuffer];
-  if (!ParentDirectory(parent, from)) return 0;
-  OsSetCurrentDirectory(parent);
-  return OsMoveFile(from, to);
-}
-
 // Undoes a failed job: removes what was unpacked and puts the old target back. The backup is only
 // moved back onto a target name that is free again; otherwise it stays under its numbered name.
 void RollBack(const char* target, const char* backup) {
   if (target[0] != '\0') DeleteTree(target);
   if (backup[0] == '\0') return;
   if (target[0] == '\0' || OsPathExists(target)) return;
+  WaitWhileWorkerHeld();
   if (MoveWithRetry(backup, target) && std::strcmp(g_jobSettings.backupDir, backup) == 0) {
     g_jobSettings.backupDir[0] = '\0';
   }
@@ -120,10 +112,10 @@ int RunUnpackJob() {
   CopyBounded(backup, kPathChars, g_jobSettings.backupDir);
   const int deleteBackup = g_jobSettings.deleteBackup;
 
-  int extracted = ExtractEntries();
-  // A stop that arrives before the backup is given up undoes the job as well.
-  if (extracted && CheckStopRequested()) extracted = 0;
-  if (!extracted) {
+  // The record merge at the end of the extraction is the point of no return: it writes into the
+  // record files above the target, which a roll-back of the target cannot undo. Its last stop check
+  // comes before the merge; a stop that arrives later is not honoured, and the job succeeds.
+  if (!ExtractEntries()) {
     RollBack(target, backup);
     return 0;
   }

@@ -1,9 +1,10 @@
 // The worker thread of interactive mode: start, hold, stop request and forced end.
 //
 // Holding: SuspendWorker does not suspend the thread (a thread stopped at an arbitrary point may
-// hold the allocator's or the window system's lock that the cancel question needs). It raises a
-// hold count; the job waits at its next stop check or send (CheckStopRequested, SendJobMessage)
-// until ResumeWorker clears the count.
+// hold the allocator's or the window system's lock that the cancel question needs). It sets the
+// hold bit of the run; the job waits at its next stop check or send (CheckStopRequested,
+// SendJobMessage), at each step of a roll-back or backup deletion, and before it claims its end,
+// until ResumeWorker clears the bit.
 //
 // Forced end: the thread is not terminated (that would leave its files open, its locks held and a
 // moved-aside target unrestored). ForceEndWorker claims the end of the run, reports
@@ -25,18 +26,15 @@ std::atomic<uint32_t> g_launchRun{0};  // the run number handed from StartWorker
 uint32_t NextRun() {
   uint32_t run;
   do {
-    run = (g_runCounter.fetch_add(1) + 1) & ~kRunFinishing;
+    run = RunNumber(g_runCounter.fetch_add(1) + 1);
   } while (run == 0);
   return run;
 }
-
-uint32_t RunOf(uint32_t value) { return value & ~kRunFinishing; }
 
 void ClearWorkerState() {
   g_workerState.workerThread = nullptr;
   g_workerState.workerThreadId = 0;
   g_workerState.stopRequested = 0;
-  g_holdCount.store(0);
 }
 
 // Takes the job's process-wide state for this run; waits while an abandoned job still has it.
@@ -45,8 +43,19 @@ int AcquireJob(uint32_t run) {
   for (;;) {
     uint32_t none = 0;
     if (g_jobRun.compare_exchange_strong(none, run)) return 1;
-    if (g_activeRun.load() != run || g_workerState.stopRequested != 0) return 0;
+    if (RunNumber(g_activeRun.load()) != run || g_workerState.stopRequested != 0) return 0;
     OsSleep(kHoldPollMs * 4);
+  }
+}
+
+// Claims the end of the run for the worker, waiting while it is held: a held worker reports nothing.
+// 0 when ForceEndWorker has ended the run instead.
+int ClaimEnd(uint32_t run) {
+  for (;;) {
+    uint32_t expected = run;
+    if (g_activeRun.compare_exchange_strong(expected, run | kRunFinishing)) return 1;
+    if (RunNumber(expected) != run) return 0;
+    OsSleep(kHoldPollMs);
   }
 }
 
@@ -55,7 +64,6 @@ int AcquireJob(uint32_t run) {
 int StartWorker(WindowHandle progressWindow) {
   if (g_workerState.workerThread != nullptr) return 0;
   const uint32_t run = NextRun();
-  g_holdCount.store(0);
   g_workerState.stopRequested = 0;
   g_activeRun.store(run);
   uint32_t threadId = 0;
@@ -87,13 +95,12 @@ uint32_t WorkerMain(void* progressWindow) {
     g_jobRun.store(0);
   }
 
-  uint32_t expected = run;
-  if (g_activeRun.compare_exchange_strong(expected, run | kRunFinishing)) {
+  if (ClaimEnd(run)) {
     ThreadHandle own = g_workerState.workerThread;
     ClearWorkerState();
     OsCloseThreadHandle(own);
     if (!g_jobSettings.setupCall) OsSendMessage(window, UM_JOB_FINISHED, result ? 1 : 0, 0);
-    expected = run | kRunFinishing;
+    uint32_t expected = run | kRunFinishing;
     g_activeRun.compare_exchange_strong(expected, 0);
   }
   // Otherwise ForceEndWorker has ended this run and reported it; nothing here is ours any more.
@@ -102,12 +109,16 @@ uint32_t WorkerMain(void* progressWindow) {
 
 int SuspendWorker() {
   if (g_workerState.workerThread == nullptr) return 0;
-  g_holdCount.fetch_add(1);
+  uint32_t value = g_activeRun.load();
+  do {
+    // A worker that has claimed its end is past every hold; its UM_JOB_FINISHED is on its way.
+    if (RunNumber(value) == 0 || (value & kRunFinishing) != 0) return 0;
+  } while (!g_activeRun.compare_exchange_weak(value, value | kRunHeld));
   return 1;
 }
 
 int ResumeWorker() {
-  g_holdCount.store(0);  // completely, however often it was held
+  g_activeRun.fetch_and(~kRunHeld);  // completely, however often it was held
   return g_workerState.workerThread != nullptr ? 1 : 0;
 }
 
@@ -138,7 +149,7 @@ void ForceEndWorker(WindowHandle window) {
 
 int WaitForWorkerJobs(uint32_t timeoutMs) {
   uint32_t waited = 0;
-  while (g_jobRun.load() != 0 || RunOf(g_activeRun.load()) != 0) {
+  while (g_jobRun.load() != 0 || RunNumber(g_activeRun.load()) != 0) {
     if (waited >= timeoutMs) return 0;
     OsSleep(10);
     waited += 10;

@@ -105,7 +105,6 @@ int OsGetWindowText(WindowHandle window, char* buffer, int size);
 void OsShowWindow(WindowHandle window);
 void OsRepaintWindow(WindowHandle window);          // invalidate, then update at once
 void OsUpdateWindow(WindowHandle window);           // update only
-int OsIsWindow(WindowHandle window);                // the handle names an existing window
 int OsPumpOneMessage(WindowHandle window);          // 1 when a message was dispatched
 
 // ---- threads ----

@@ -31,6 +31,5 @@ int LoadText(int id, char* buffer, int size);
 // Formats the string with the arguments (wvsprintfA) and shows it under the title 4000.
 // Only the string is used as the format: the arguments (paths) are shown as they are.
 int ShowMessage(WindowHandle owner, int id, unsigned flags, ...);
-// Removes at most one waiting message of the window (or of its children) and dispatches it;
-// 1 when one was dispatched.
-int PumpOneMessage(WindowHandle window);
+// The message pump of setup-call mode is the seam's OsPumpOneMessage: it removes at most one
+// waiting message of the window (or of its children) and dispatches it.

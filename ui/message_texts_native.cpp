@@ -55,5 +55,4 @@ int LoadText(int id, char* buffer, int size) {
 
 int ShowMessage(WindowHandle, int, unsigned, ...) { return 0; }
 
-int PumpOneMessage(WindowHandle window) { return OsPumpOneMessage(window); }
 #endif

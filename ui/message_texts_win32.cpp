@@ -37,10 +37,3 @@ int ShowMessage(WindowHandle owner, int id, unsigned flags, ...) {
   return MessageBoxA(static_cast<HWND>(owner), text, title, flags);
 }
 
-int PumpOneMessage(WindowHandle window) {
-  MSG message;
-  if (!PeekMessageA(&message, static_cast<HWND>(window), 0, 0, PM_REMOVE)) return 0;
-  TranslateMessage(&message);
-  DispatchMessageA(&message);
-  return 1;
-}

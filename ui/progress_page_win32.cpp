@@ -59,13 +59,17 @@ void StartJob(HWND page) {
 LONG_PTR QueryCancel(HWND page) {
   if (g_progressPage.unpacking && !g_progressPage.cancelRequested) {
     SuspendWorker();
-    if (ShowMessage(page, TextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    const bool stop = ShowMessage(page, TextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (stop) {
       g_progressPage.cancelRequested = true;
       RequestStop(page);
       // RequestStop without a worker has already finished the job; no timer is needed then.
       if (g_progressPage.unpacking) SetTimer(page, IDT_STOP_TIMER, STOP_TIMER_MS, nullptr);
     }
     ResumeWorker();
+    // "No" means go on: the sheet stays open, also when a worker that had already claimed its end
+    // (and so could not be held) reported it while the question was open.
+    if (!stop) return 1;
   }
   return g_progressPage.unpacking ? 1 : 0;
 }

@@ -127,8 +127,6 @@ void OsShowWindow(WindowHandle) {}
 void OsRepaintWindow(WindowHandle) {}
 void OsUpdateWindow(WindowHandle) {}
 
-// Natively every non-null handle stands for a window of the message handler.
-int OsIsWindow(WindowHandle window) { return window != nullptr; }
 int OsPumpOneMessage(WindowHandle) { return 0; }
 
 ThreadHandle OsCreateThread(ThreadProcedure procedure, void* parameter, uint32_t* threadId) {

@@ -63,8 +63,6 @@ void OsRepaintWindow(WindowHandle window) {
 
 void OsUpdateWindow(WindowHandle window) { UpdateWindow(AsWindow(window)); }
 
-int OsIsWindow(WindowHandle window) { return IsWindow(AsWindow(window)) ? 1 : 0; }
-
 int OsPumpOneMessage(WindowHandle window) {
   MSG message;
   if (!PeekMessageA(&message, AsWindow(window), 0, 0, PM_REMOVE)) return 0;

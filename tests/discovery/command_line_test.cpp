@@ -124,20 +124,3 @@ TEST_F(CommandLine, SetupCallValuesAreBoundedByTheirFields) {
 }
 
 }  // namespace
-
-namespace {
-
-// Without a window of the setup program there is nobody to report to: the run ends with -1
-// before anything is read, unpacked or posted, even with source and target on the command line.
-TEST_F(CommandLine, SetupCallWithoutAWindowEndsAtOnce) {
-  EXPECT_EQ(RunSetupCall("-H0 -Qnowhere.zpk -ZC:\\zsetup-nowindow\\target"), -1);
-  EXPECT_EQ(S().parentPathWidth, 0);  // no UM_SETUP_PROGRESS was answered
-  EXPECT_EQ(OsPathExists("C:\\zsetup-nowindow\\target"), 0);
-#ifdef _WIN32
-  std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
-  EXPECT_EQ(RunSetupCall("-H424242 -Qnowhere.zpk -ZC:\\zsetup-nowindow\\target"), -1);
-  EXPECT_EQ(OsPathExists("C:\\zsetup-nowindow\\target"), 0);
-#endif
-}
-
-}  // namespace

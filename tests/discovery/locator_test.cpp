@@ -325,6 +325,33 @@ TEST_F(NetworkForms, MappedDrivesBothWays) {
   EXPECT_EQ(small[6], 'z');
 }
 
+// A volume-form path of 259 or 260 characters is two longer in UNC form: cut, it would name another
+// directory, so the target, the server form and the search are all left empty.
+TEST_F(NetworkForms, VolumeTargetTooLongForUncFormIsLeftEmpty) {
+  for (size_t length : {258u, 259u, 260u}) {
+    const std::string target = "SRV\\SYS:zelvar\\" + std::string(length - 15, 'd');
+    ASSERT_EQ(target.size(), length);
+    SET(targetDir, target.c_str());
+    SET(archiveRoot, "");
+    S().targetGiven = 1;
+    const int derived = DeriveArchiveRoot();
+    char out[kPathBuffer] = "x";
+    const int server = ServerPathForm(target.c_str(), out);
+    if (length == 258) {  // fits: "\\SRV\SYS\zelvar\dd...d" of 260 characters
+      EXPECT_EQ(derived, 1);
+      EXPECT_EQ(std::strlen(S().targetDir), 260u);
+      EXPECT_EQ(server, 1);
+      continue;
+    }
+    EXPECT_EQ(derived, 0) << length;
+    EXPECT_STREQ(S().targetDir, "") << length;
+    EXPECT_STREQ(S().archiveRoot, "") << length;
+    EXPECT_EQ(server, 0) << length;
+    EXPECT_STREQ(out, "") << length;
+    EXPECT_EQ(SearchArchiveRoot(target.c_str()), 0) << length;
+  }
+}
+
 #ifndef _WIN32
 // Wine has no network shares; the POSIX seam maps \\SRV\SYS onto a host folder.
 TEST_F(NetworkForms, ServerFormDependsOnTheInstallationMarker) {

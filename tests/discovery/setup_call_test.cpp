@@ -158,6 +158,29 @@ TEST_F(SetupCall, BothPathsOnTheCommandLineLeaveTheControlAlone) {
   EXPECT_TRUE(run.With("text ").empty()) << run.output;
 }
 
+// With both paths on the command line there is no control: nothing is shown or repainted in its
+// place (a repaint of no window at all repaints every window on the desktop, once per entry).
+TEST_F(SetupCall, WithoutAControlNoOtherWindowIsRepainted) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "ZBystander";
+  RegisterClassA(&windowClass);
+  HWND bystander = CreateWindowExA(0, "ZBystander", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200, 100,
+                                   nullptr, nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(bystander, nullptr);
+  UpdateWindow(bystander);
+  ValidateRect(bystander, nullptr);
+  RECT dirty;
+  ASSERT_FALSE(GetUpdateRect(bystander, &dirty, FALSE));
+
+  // This thread does not answer messages meanwhile: a program that sends it any hangs.
+  HostRun run = RunSetupHost({"--timeout", "30", "--", "-Q", Pack(3), "-Z", Target()});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  EXPECT_FALSE(GetUpdateRect(bystander, &dirty, FALSE)) << "a window of another program was invalidated";
+  DestroyWindow(bystander);
+}
+
 TEST_F(SetupCall, LongControlTextIsCutAt1023Characters) {
   std::string text = "-Q " + Pack(1) + " -Z " + Target() + " -S " + std::string(700, 'y');
   text.resize(1023, ' ');
@@ -182,6 +205,20 @@ TEST_F(SetupCall, MissingControlOrWindowEndsWithoutMessages) {
     EXPECT_FALSE(run.HasDone()) << run.output;
     EXPECT_TRUE(run.Percentages().empty()) << run.output;
   }
+}
+
+// Without a window (no -H, or one that names no window) and both paths on the command line, as an
+// administrator's batch file calls it: the job runs, and the exit code alone tells the outcome.
+TEST_F(SetupCall, WithoutAWindowTheJobRunsAndTheExitCodeTells) {
+  HostRun run = RunSetupHost({"--no-window", "--", "-Q", Pack(2), "-Z", Target()});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  EXPECT_EQ(FileText(Target() + "\\f1.txt"), "Datei 1 im Archiv\r\n");
+  EXPECT_FALSE(run.HasDone()) << run.output;
+  EXPECT_TRUE(run.Percentages().empty()) << run.output;
+
+  run = RunSetupHost({"--window", "12345", "--", "-Q", At("missing.zpk"), "-Z", Target()});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  EXPECT_EQ(FileText(Target() + "\\f1.txt"), "Datei 1 im Archiv\r\n") << "a failed job changes nothing";
 }
 
 TEST_F(SetupCall, OwnProgramFileCarriesThePackedFile) {

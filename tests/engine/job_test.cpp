@@ -24,10 +24,11 @@ class JobTest : public ::testing::Test {
   Page page;
   std::string source = scratch / "input.zpk";
   std::string target = scratch / "connect";
+  std::string archiveRoot = "C:\\TESTROOT";
 
   void SetUp() override { Prepare(false); }
   void Prepare(bool setupCall) {
-    SetUpJob(source, target, setupCall);
+    SetUpJob(source, target, setupCall, archiveRoot.c_str());
     if (!setupCall) g_workerState.progressWindow = page.window();
   }
 
@@ -46,7 +47,7 @@ class JobTest : public ::testing::Test {
   // The tree a complete job leaves, made once in a folder of its own.
   Tree ReferenceNewTree() {
     const std::string reference = scratch / "reference";
-    SetUpJob(source, reference, true);
+    SetUpJob(source, reference, true, archiveRoot.c_str());
     EXPECT_EQ(RunUnpackJob(), 1);
     Tree tree = Snapshot(reference);
     RemoveTree(reference);
@@ -406,15 +407,34 @@ void StopAtCheck() {
 
 class StopEverywhereTest : public JobTest, public ::testing::WithParamInterface<int> {};
 
+// One record of the parent's "archive.dir" that names the archive "connect".
+Bytes ParentRecord(const std::string& title) {
+  Bytes record(430, 0);
+  record[3] = 0x10;  // record type 1
+  const std::string tags = std::string(1, '\0') + '\x01' + "connect" + '\0' + '\x03' + "C:\\ARCHIVE\\connect" + '\0' +
+                           '\x04' + title;  // the two zero bytes that end the list are there already
+  std::copy(tags.begin(), tags.end(), record.begin() + 112);
+  return record;
+}
+
 // For every k the job is stopped at its k-th stop check, and then at its k-th progress message:
 // afterwards the target is exactly the old tree or exactly the new one, and the old tree is
-// nowhere lost (kept as the backup only when the answer was Yes and the job succeeded).
+// nowhere lost (kept as the backup only when the answer was Yes and the job succeeded). The archive
+// lies two levels below its root, so the merge registers it in the parent's "archive.dir": that file
+// is the new registration after a success and exactly the old one after a roll-back.
 TEST_P(StopEverywhereTest, TargetIsExactlyOldOrNew) {
   const int answer = GetParam();
   std::vector<zpack::PackEntry> entries = NewEntries();
   entries.push_back(FileEntry("\\config\\big.bin", MixedData(60000, 7)));
   ASSERT_TRUE(WritePackedFile(source, entries));
+  archiveRoot = "C:\\ARCHIVE\\connect";
+  const std::string parentRecords = scratch / "archive.dir";
+  const Bytes oldRecords = ParentRecord("Alte Verbindungen");
+  ASSERT_TRUE(WriteBytes(parentRecords, oldRecords));
   const Tree fresh = ReferenceNewTree();
+  Bytes newRecords;
+  ASSERT_TRUE(ReadBytes(parentRecords, &newRecords));
+  ASSERT_NE(newRecords, oldRecords);
   MakeOldTarget(target);
   const Tree old = Snapshot(target);
   RemoveTree(target);
@@ -424,16 +444,21 @@ TEST_P(StopEverywhereTest, TargetIsExactlyOldOrNew) {
     int rolledBack = 0;
     for (int k = 0; k < 200 && completed == 0; ++k) {
       MakeOldTarget(target);
+      ASSERT_TRUE(WriteBytes(parentRecords, oldRecords));
       Prepare(false);
       page.Clear();
       page.targetExistsAnswer = answer;
       int progressSeen = 0;
+      bool stopAtLastReport = false;  // the position report after the merge, which is final
       if (mode == 0) {
         g_checksLeft = k;
         SetStopCheckObserverForTests(StopAtCheck);
       } else {
         page.onMessage = [&](const Record& record) {
-          if (record.message == UM_PROGRESS && progressSeen++ == k) g_workerState.stopRequested = 1;
+          if (record.message != UM_PROGRESS || progressSeen++ != k) return;
+          g_workerState.stopRequested = 1;
+          stopAtLastReport = record.wParam == ProgressPosition &&
+                             record.lParam == static_cast<MessageLParam>(entries.size());
         };
       }
       const int result = RunUnpackJob();
@@ -444,9 +469,12 @@ TEST_P(StopEverywhereTest, TargetIsExactlyOldOrNew) {
 
       const Tree now = Snapshot(target);
       const std::vector<std::string> backups = Backups();
+      Bytes records;
+      ASSERT_TRUE(ReadBytes(parentRecords, &records));
       if (result == 1) {
-        ASSERT_FALSE(stopped) << "mode " << mode << " k " << k << ": a stopped job reported success";
+        ASSERT_TRUE(!stopped || stopAtLastReport) << "mode " << mode << " k " << k << ": a stopped job reported success";
         ASSERT_EQ(now, fresh) << "mode " << mode << " k " << k << "\n" << Describe(now);
+        ASSERT_EQ(records, newRecords) << "mode " << mode << " k " << k;
         if (answer == 2) {
           ASSERT_EQ(backups, std::vector<std::string>{"connect.001"});
           ASSERT_EQ(Snapshot(scratch / "connect.001"), old);
@@ -457,6 +485,7 @@ TEST_P(StopEverywhereTest, TargetIsExactlyOldOrNew) {
       } else {
         ASSERT_EQ(now, old) << "mode " << mode << " k " << k << "\n" << Describe(now);
         ASSERT_TRUE(backups.empty()) << "mode " << mode << " k " << k;
+        ASSERT_EQ(records, oldRecords) << "mode " << mode << " k " << k << ": a rolled-back archive stays registered as before";
         ++rolledBack;
       }
       RemoveTree(target);

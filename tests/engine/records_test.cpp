@@ -245,6 +245,25 @@ TEST_F(MergeTest, SameNameTwiceOverwritesTheFirst) {
   EXPECT_TRUE(std::equal(before.begin() + 2 * kRecordSize, before.end(), after.begin() + 2 * kRecordSize));
 }
 
+// Record values are OEM text and match by the OEM code page's letters: "M\x9aLLER" (MÜLLER) is not
+// "M\x8aLLER" (MèLLER, a case pair of the ANSI table), while "\x8eRGER" is "\x84rger" (ÄRGER, ärger).
+TEST_F(MergeTest, NamesMatchByTheOemLetters) {
+  const Bytes before = Concat({MakeRecord(0, {{TagName, "M\x8aLLER"}}), MakeRecord(0, {{TagName, "\x84rger"}})});
+  ASSERT_TRUE(WriteFileBytes(dir_ / kSystemDir, before));
+  SetTarget("zelvar\\ARCHIVE\\SYSTEM\\connect", "C:\\SYSTEM\\M\xdcLLER");
+  MergeArchiveRecords();
+  Bytes after = Read(kSystemDir);
+  ASSERT_EQ(after.size(), 3 * kRecordSize) << "another archive's record stays";
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+  EXPECT_EQ(RecordTag(after, 2, TagName), "M\x9aLLER");
+
+  SetTarget("zelvar\\ARCHIVE\\SYSTEM\\connect", "C:\\SYSTEM\\\xc4RGER");
+  MergeArchiveRecords();
+  after = Read(kSystemDir);
+  ASSERT_EQ(after.size(), 3 * kRecordSize) << "the archive's own record is replaced, not added twice";
+  EXPECT_EQ(RecordTag(after, 1, TagName), "\x8eRGER");
+}
+
 TEST_F(MergeTest, LaterFreeSlotIsReused) {
   const Bytes before = Concat({MakeRecord(RecordSlotFree, {{TagName, "a"}}), MakeRecord(0, {{TagName, "b"}}),
                                MakeRecord(RecordSlotFree, {{TagName, "c"}}), MakeRecord(0, {{TagName, "d"}})});

@@ -244,6 +244,39 @@ TEST_F(WorkerTest, HeldWorkerSendsNothingUntilResumed) {
   page.onMessage = nullptr;
 }
 
+// Held after its last stop check (here while the page handles the output-file question that
+// aborts the job), the worker neither rolls back nor reports its end until it is released.
+TEST_F(WorkerTest, HeldWorkerNeitherRollsBackNorReportsItsEnd) {
+  const std::vector<zpack::PackEntry> entries = {FileEntry("\\new.txt", Text("new")),
+                                                 FileEntry("\\sub", Text("a file in the way")),
+                                                 FileEntry("\\sub\\x.txt", Text("behind the file"))};
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  MakeOldTarget();
+  const Tree old = Snapshot(target);
+  page.targetExistsAnswer = 1;
+  page.outputFailedAnswer = 3;  // abort
+
+  std::atomic<int> held{0};
+  Tree atHold;
+  page.onMessage = [&](const Record& record) {
+    if (record.message != UM_OUTPUT_FAILED) return;
+    held = SuspendWorker();
+    atHold = Snapshot(scratch.path());
+  };
+  ASSERT_EQ(StartWorker(page.window()), 1);
+  ASSERT_TRUE(page.PumpUntil([&] { return held == 1; }, 30000));
+  page.PumpFor(400);
+  EXPECT_EQ(page.Count(UM_JOB_FINISHED), 0u) << "no end reported while held";
+  EXPECT_EQ(Snapshot(scratch.path()), atHold) << "no roll-back while held";
+  page.onMessage = nullptr;
+
+  EXPECT_EQ(ResumeWorker(), 1);
+  ASSERT_TRUE(WaitFinished(1));
+  EXPECT_EQ(page.Of(UM_JOB_FINISHED).back().wParam, 0u);
+  EXPECT_EQ(Snapshot(target), old);
+  EXPECT_TRUE(Backups().empty());
+}
+
 TEST_F(WorkerTest, RequestStopWithoutWorkerReportsTheEndAtOnce) {
   RequestStop(page.window());
   EXPECT_EQ(page.Count(UM_JOB_FINISHED, 0), 1u) << "sent before RequestStop returns";
