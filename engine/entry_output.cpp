@@ -34,6 +34,10 @@ char* CreationStart(char* path) {
   return p;
 }
 
+// The directory that the last EnsureDirectory of this walk found or made; it need not be asked for
+// again. Only the walk's own directories are remembered, and the walk forgets them when it begins.
+char g_knownDirectory[kPathBuffer];
+
 int OpenOutput(const char* path) {
   g_outputFile = OsOpenFile(path, FileOpenReadWriteTruncate);
   return g_outputFile != kNoFile;
@@ -63,18 +67,28 @@ void EnsureDirectory(const char* path, int isFilePath) {
     ReportDirectory(copy);
     ReportFileName(fileName);
   }
-  if (OsDirectoryExists(copy)) return;
+  // Entries come directory by directory: most of them go where the one before went.
+  if (copy[0] != '\0' && std::strcmp(copy, g_knownDirectory) == 0) return;
+  if (OsDirectoryExists(copy)) {
+    CopyBounded(g_knownDirectory, kPathChars, copy);
+    return;
+  }
 
   const size_t length = std::strlen(copy);
   copy[length] = '\\';
   copy[length + 1] = '\0';
+  int lastCreated = 0;
   for (char* p = CreationStart(copy); *p != '\0'; ++p) {
     if (*p != '\\') continue;
     *p = '\0';
-    OsCreateDirectory(copy);  // an existing level fails here, which is fine
+    lastCreated = OsCreateDirectory(copy);  // an existing level fails here, which is fine
     *p = '\\';
   }
+  copy[length] = '\0';
+  if (lastCreated) CopyBounded(g_knownDirectory, kPathChars, copy);
 }
+
+void ForgetKnownDirectory() { g_knownDirectory[0] = '\0'; }
 
 int CreateOutputFile(const char* path) {
   // A read-only file is made writable before it is overwritten. Only a failed open can mean one, so

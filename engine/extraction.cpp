@@ -9,6 +9,7 @@
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/records.h"
+#include "engine/source_reader.h"
 
 FileHandle g_sourceFile = kNoFile;
 FileHandle g_outputFile = kNoFile;
@@ -54,6 +55,16 @@ void SendSetupPercent(uint32_t index, uint32_t count, uint32_t* lastPercent) {
   OsPumpOneMessage(g_jobSettings.parentWindow);
 }
 
+// Whether the open output file already has the entry's attributes, so that setting them by name
+// (one more open of the file) would change nothing. Only an entry that asks for the archive bit
+// qualifies: a file system may set that bit when the written file is closed, and that must not add
+// a bit the entry does not have. Most files ask for exactly what a new file has: the archive bit.
+int HasEntryAttributes(FileHandle file, uint32_t attributes) {
+  if ((attributes & kAttrArchive) == 0) return 0;
+  const uint32_t present = OsGetOpenFileAttributes(file);
+  return present != kInvalidAttributes && present == attributes ? 1 : 0;
+}
+
 // One file entry: create, decompress, times, close, attributes. 0 when the entry failed, -1 on abort.
 int ExtractFileEntry(const char* path, const EntryHeader& header, ExplodeWorkArea* workArea) {
   const int created = CreateOutputFile(path);
@@ -65,9 +76,10 @@ int ExtractFileEntry(const char* path, const EntryHeader& header, ExplodeWorkAre
     result = DecompressEntry(path, workArea, header.entryFlags);
   }
   SetEntryTimes(header.creationTime, g_outputFile, header.accessTime, header.writeTime);
+  const int attributesInPlace = HasEntryAttributes(g_outputFile, header.attributes);
   OsCloseFile(g_outputFile);
   g_outputFile = kNoFile;
-  OsSetAttributes(path, header.attributes);
+  if (!attributesInPlace) OsSetAttributes(path, header.attributes);
   return result;
 }
 
@@ -143,7 +155,7 @@ uint32_t ReadCompressed(char* buffer, uint32_t* count, void*) {
   if (CheckStopRequested()) return 0;  // the decompressor then ends with a stream error
   const uint32_t wanted = *count < g_remainingInput ? *count : g_remainingInput;
   if (wanted == 0) return 0;
-  const int32_t got = OsReadFile(g_sourceFile, buffer, wanted);
+  const int32_t got = ReadSource(buffer, wanted);
   if (got <= 0) return 0;  // a read error ends the entry like a stream cut short
   g_remainingInput -= static_cast<uint32_t>(got);
   return static_cast<uint32_t>(got);
@@ -185,7 +197,8 @@ int ExtractEntries() {
   uint32_t lastPercent = 0;
   ExplodeWorkArea workArea;
 
-  const int positioned = OsSeekFile(g_sourceFile, g_trailer.firstEntryOffset, SeekFromStart) >= 0;
+  const int positioned = BeginSourceReading(g_sourceFile, g_trailer.firstEntryOffset);
+  ForgetKnownDirectory();
   if (!positioned) succeeded = 0;
   if (setupCall) {
     OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_PROGRESS, 0, 0);
@@ -203,16 +216,12 @@ int ExtractEntries() {
     EntryHeaderBuffer headerBuffer;
     // A header that cannot be read while the trailer promises more entries means a defective file:
     // the walk ends, and the extraction fails rather than leave an incomplete archive behind.
-    if (ReadEntryHeader(g_sourceFile, &headerBuffer) != EntryRead) {
+    if (ReadEntryHeaderFrom(ReadSourceBlock, nullptr, &headerBuffer) != EntryRead) {
       succeeded = 0;
       break;
     }
     const EntryHeader header = headerBuffer.header;
-    const int64_t dataStart = OsSeekFile(g_sourceFile, 0, SeekFromCurrent);
-    if (dataStart < 0) {
-      succeeded = 0;
-      break;
-    }
+    const int64_t dataStart = SourcePosition();
     char* path = EntryName(headerBuffer);
     if (!IsWritableEntry(path, g_jobSettings.targetDir)) {
       succeeded = 0;  // never written: it would land outside the target or under a cut name
@@ -229,7 +238,7 @@ int ExtractEntries() {
         if (result == 0) succeeded = 0;
       }
     }
-    if (OsSeekFile(g_sourceFile, dataStart + header.storedSize, SeekFromStart) < 0) {
+    if (!SetSourcePosition(dataStart + header.storedSize)) {
       succeeded = 0;
       break;
     }

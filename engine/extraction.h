@@ -14,6 +14,8 @@ enum CreateOutputResult { OutputOpened = 0, OutputSkip = 1, OutputAbort = 2 };
 int ExtractEntries();
 char* ComposeOutputPath(char* outputPath, const char* name, const char* targetDir);  // outputPath: 261 bytes
 void EnsureDirectory(const char* path, int isFilePath);
+// EnsureDirectory remembers the last directory it found or made; a new walk begins without it.
+void ForgetKnownDirectory();
 int CreateOutputFile(const char* path);
 int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryFlags);
 uint32_t ReadCompressed(char* buffer, uint32_t* count, void* userParameter);

@@ -24,12 +24,22 @@ int ReadTrailer(FileHandle file) {
 // The header size is checked before the second read: a value below the fixed part (24) or one
 // whose name would leave no zero byte in the 285-byte buffer (above 284) cannot be read safely and
 // ends the walk as if the entries had run out, like a short read.
-int ReadEntryHeader(FileHandle file, EntryHeaderBuffer* buffer) {
+int ReadEntryHeaderFrom(ByteSource read, void* context, EntryHeaderBuffer* buffer) {
   std::memset(buffer->bytes, 0, sizeof buffer->bytes);
-  if (OsReadFile(file, buffer->bytes, 2) != 2) return EntriesEnded;
+  if (read(context, buffer->bytes, 2) != 2) return EntriesEnded;
   uint32_t headerSize = buffer->header.headerSize;
   if (headerSize < kEntryHeaderMinSize || headerSize > kEntryHeaderMaxSize) return EntriesEnded;
   uint32_t rest = headerSize - 2;
-  if (OsReadFile(file, buffer->bytes + 2, rest) != static_cast<int32_t>(rest)) return EntriesEnded;
+  if (read(context, buffer->bytes + 2, rest) != static_cast<int32_t>(rest)) return EntriesEnded;
   return EntryRead;
+}
+
+namespace {
+int32_t ReadFileBlock(void* context, void* buffer, uint32_t count) {
+  return OsReadFile(*static_cast<FileHandle*>(context), buffer, count);
+}
+}  // namespace
+
+int ReadEntryHeader(FileHandle file, EntryHeaderBuffer* buffer) {
+  return ReadEntryHeaderFrom(ReadFileBlock, &file, buffer);
 }

@@ -54,3 +54,7 @@ enum EntryReadResult { EntryRead = 1, EntriesEnded = 0 };
 // Reads the next entry header at the current position into a cleared buffer. A header size outside
 // 24..284 or a short read ends the walk (EntriesEnded). On EntryRead the file stands at the data.
 int ReadEntryHeader(FileHandle file, EntryHeaderBuffer* buffer);
+// The same from any source of bytes (the entry walk reads through its buffer, engine/source_reader.h):
+// read(context, buffer, count) gives the count read, or -1.
+typedef int32_t (*ByteSource)(void* context, void* buffer, uint32_t count);
+int ReadEntryHeaderFrom(ByteSource read, void* context, EntryHeaderBuffer* buffer);

@@ -45,6 +45,7 @@ constexpr uint32_t kAttrNotContentIndexed = 0x2000;
 
 uint32_t OsGetAttributes(const char* path);  // kInvalidAttributes when the path does not exist
 int OsSetAttributes(const char* path, uint32_t attributes);
+uint32_t OsGetOpenFileAttributes(FileHandle file);  // of an open file; kInvalidAttributes on failure
 int OsPathExists(const char* path);          // file or directory
 int OsDirectoryExists(const char* path);
 int OsCreateDirectory(const char* path);

@@ -262,6 +262,15 @@ int OsSetAttributes(const char* path, uint32_t attributes) {
   return 1;
 }
 
+uint32_t OsGetOpenFileAttributes(FileHandle file) {
+  char host[kHostPathSize];
+  struct stat info;
+  if (!DescriptorPath(static_cast<int>(file), host) || fstat(static_cast<int>(file), &info) != 0) {
+    return kInvalidAttributes;
+  }
+  return AttributesOfHost(host, info);
+}
+
 int OsPathExists(const char* path) { return OsGetAttributes(path) != kInvalidAttributes ? 1 : 0; }
 
 int OsDirectoryExists(const char* path) {

@@ -42,7 +42,10 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
   HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kNoFile;
-  if (mode == FileOpenReadWriteTruncate && !SetEndOfFile(handle)) {
+  // A file that the open has just made is empty already (the system says so by not reporting that
+  // it existed): cutting it would be one more call for every new file.
+  const int existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (mode == FileOpenReadWriteTruncate && existed && !SetEndOfFile(handle)) {
     CloseHandle(handle);
     return kNoFile;
   }
@@ -89,6 +92,26 @@ void OsCloseFile(FileHandle file) {
 uint32_t OsGetAttributes(const char* path) { return GetFileAttributesA(path); }
 
 int OsSetAttributes(const char* path, uint32_t attributes) { return SetFileAttributesA(path, attributes) ? 1 : 0; }
+
+uint32_t OsGetOpenFileAttributes(FileHandle file) {
+  // The basic information alone where the system has the call for it (from Vista on): unlike the full
+  // information it needs no name of the file, which is a round trip to the server under Wine.
+  struct BasicInfo {
+    LARGE_INTEGER creation, access, write, change;
+    DWORD attributes;
+  };
+  typedef BOOL(WINAPI * QueryByHandle)(HANDLE, int, LPVOID, DWORD);
+  static const QueryByHandle query = reinterpret_cast<QueryByHandle>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+  const int kFileBasicInfo = 0;
+  if (query != nullptr) {
+    BasicInfo basic;
+    return query(AsHandle(file), kFileBasicInfo, &basic, sizeof basic) ? basic.attributes : kInvalidAttributes;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  return GetFileInformationByHandle(AsHandle(file), &information) ? information.dwFileAttributes
+                                                                  : kInvalidAttributes;
+}
 
 int OsPathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ? 1 : 0; }
 

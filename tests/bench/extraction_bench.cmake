@@ -1,5 +1,6 @@
 # Extraction against plain writes of the same tree: natively with Google Benchmark, and as a small
 # program for Wine (built in the cross build only, not run by ctest: wine-run tests/bench/extraction_wine.exe).
+# The whole setup-call job against xcopy of the same tree under Wine: tests/bench/job_against_xcopy.sh.
 if(Z_BENCH AND NOT WIN32 AND TARGET zpackwriter)
   find_package(benchmark QUIET)
   if(benchmark_FOUND)

@@ -11,6 +11,7 @@
 #include "engine/extraction.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
+#include "engine/source_reader.h"
 #include "tools/zpack/pack_writer.h"
 
 namespace zbench {

@@ -25,16 +25,16 @@ double DecodeOnly(const std::string& packedFile) {
   const double start = Seconds();
   g_sourceFile = OsOpenFile(packedFile.c_str(), FileOpenRead);
   if (g_sourceFile == kNoFile || !ReadTrailer(g_sourceFile)) return -1;
-  OsSeekFile(g_sourceFile, g_trailer.firstEntryOffset, SeekFromStart);
+  BeginSourceReading(g_sourceFile, g_trailer.firstEntryOffset);
   for (uint32_t i = 0; i < g_trailer.entryCount; ++i) {
     EntryHeaderBuffer header;
-    if (ReadEntryHeader(g_sourceFile, &header) != EntryRead) break;
-    const int64_t dataStart = OsSeekFile(g_sourceFile, 0, SeekFromCurrent);
+    if (ReadEntryHeaderFrom(ReadSourceBlock, nullptr, &header) != EntryRead) break;
+    const int64_t dataStart = SourcePosition();
     if (header.header.storedSize > 0) {
       g_remainingInput = header.header.storedSize;
       explodeStream(ReadCompressed, DiscardOutput, &workArea, nullptr);
     }
-    OsSeekFile(g_sourceFile, dataStart + header.header.storedSize, SeekFromStart);
+    SetSourcePosition(dataStart + header.header.storedSize);
   }
   OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;

@@ -157,11 +157,20 @@ TEST_F(PlatformTest, ReadOnlyBlocksWritingUntilCleared) {
   // Cleared but still hidden: a truncating open must work (overwriting an unpacked file again).
   ASSERT_EQ(OsSetAttributes(path.c_str(), attributes & ~kAttrReadOnly), 1);
   EXPECT_EQ(OsGetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), kAttrHidden);
+  // An open file reports the bits its name has: the extraction trusts this to leave them alone.
+  FileHandle open = OsOpenFile(path.c_str(), FileOpenReadWriteTruncate);
+  ASSERT_NE(open, kNoFile);
+  EXPECT_EQ(OsGetOpenFileAttributes(open), OsGetAttributes(path.c_str()));
+  OsCloseFile(open);
   ASSERT_TRUE(WriteText(path, "new"));
   EXPECT_EQ(ReadText(path), "new");
   EXPECT_EQ(OsDeleteFile(path.c_str()), 1);
   EXPECT_EQ(OsGetAttributes(path.c_str()), kInvalidAttributes);
   // A new file of the same name does not inherit the old bits.
+  open = OsOpenFile(path.c_str(), FileOpenReadWriteTruncate);
+  ASSERT_NE(open, kNoFile);
+  EXPECT_EQ(OsGetOpenFileAttributes(open), kAttrArchive);  // what a new file has
+  OsCloseFile(open);
   ASSERT_TRUE(WriteText(path, "again"));
   EXPECT_EQ(OsGetAttributes(path.c_str()) & (kAttrReadOnly | kAttrHidden), 0u);
 }
