@@ -5,6 +5,8 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp AND TARGET uidri
   set(z_gui_run ${CMAKE_CURRENT_LIST_DIR}/gui-run.sh)
   add_test(NAME gui_prefix COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} init)
   set_tests_properties(gui_prefix PROPERTIES FIXTURES_SETUP gui TIMEOUT 300 RUN_SERIAL TRUE)
+  add_test(NAME gui_prefix_stop COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} stop)
+  set_tests_properties(gui_prefix_stop PROPERTIES FIXTURES_CLEANUP gui)
   foreach(script gui_frame gui_options gui_unpack gui_cancel)
     add_test(NAME ${script} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/${script}.txt)
     set_tests_properties(${script} PROPERTIES FIXTURES_REQUIRED gui TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
