@@ -16,6 +16,7 @@ endif()
 # The sheet in the test's own process: system menu, questions, progress display (real windows).
 if(WIN32 AND TARGET zui AND TARGET zuiprobe)
   z_add_gtest(gui_sheet_test ${CMAKE_CURRENT_LIST_DIR}/gui_sheet_test.cpp ${Z_ROOT}/ui/Zarpex32.rc LIBS zui zuiprobe)
+  add_dependencies(gui_sheet_test Zarpex32)  # whose exports it calls
   # ShowPropertySheet runs once per program start: one process per sheet test.
   set_tests_properties(gui_sheet_test PROPERTIES RUN_SERIAL TRUE LABELS gui)
   add_test(NAME gui_sheet_test_plain COMMAND gui_sheet_test --gtest_filter=-SheetTest.*)
