@@ -55,6 +55,10 @@ ship build/release-win32/Zarpex32.exe i686-w64-mingw32-
 ship build/release-win32/siteid/zsiteid.dll i686-w64-mingw32-
 ship build/release-win32/tools/zpack/zpack.exe i686-w64-mingw32-
 ship build/release-native/tools/zpack/zpack ""
+# One version everywhere: the folder's (from zpack --version) is the one in both VERSIONINFO resources.
+for f in Zarpex32.exe zsiteid.dll; do
+  strings -el "$dist/$f" | grep -qx "$version" || failed "checking the version: $f does not carry $version" 1
+done
 cp README.md "$dist/"
 (cd "$dist" && sha256sum Zarpex32.exe zsiteid.dll zpack.exe zpack README.md >SHA256SUMS) ||
   failed "writing SHA256SUMS" 1
