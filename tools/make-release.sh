@@ -25,6 +25,7 @@ quiet() {  # step, command...: output into the log, shown when the command fails
 }
 
 if [ "$(id -u)" = 0 ]; then quiet "installing the dependencies" tools/install-deps.sh; fi
+# The one date: strip and objcopy write it into the PE headers (the linker writes none).
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || failed "reading the date of the last commit" 1
 export SOURCE_DATE_EPOCH
 
