@@ -51,7 +51,7 @@ rm -rf "$drive_c/zelvar"
 mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" || failed "making the sample installation" $?
 printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' >"$drive_c/zelvar/clients/setup.inf"
 
-echo "== setup-call run through setuphost: progress, texts, done code, exit code"
+echo "== setup-call run through setuphost: progress, done code, exit code"
 exe="Z:$(cd build/win32/sample && pwd | tr / '\\')\\Zarpex32-sample.exe"
 "$wine" build/win32/tools/setuphost/setuphost.exe --exe "$exe" --width 40 -- \
   "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' </dev/null
