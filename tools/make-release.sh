@@ -8,21 +8,8 @@
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 jobs=${JOBS:-2}
-mkdir -p build
-log=$root/build/make-release.log
-: >"$log"
-
-failed() {  # step, exit code
-  echo "make-release: FAILED: $1 (exit code $2; details in build/make-release.log)" >&2
-  exit "$2"
-}
-quiet() {  # step, command...: output into the log, shown when the command fails
-  step=$1; shift
-  "$@" >>"$log" 2>&1 && return 0
-  rc=$?
-  tail -n 25 "$log" >&2
-  failed "$step" "$rc"
-}
+script=make-release
+. tools/steps.sh
 
 if [ "$(id -u)" = 0 ]; then quiet "installing the dependencies" tools/install-deps.sh; fi
 # The one date: strip and objcopy write it into the PE headers (the linker writes none).

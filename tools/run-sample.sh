@@ -7,20 +7,8 @@
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 jobs=${JOBS:-2}
-log=$root/build/run-sample.log
-mkdir -p build && : >"$log"
-
-failed() {  # step, exit code
-  echo "run-sample: FAILED: $1 (exit code $2; details in build/run-sample.log)" >&2
-  exit "$2"
-}
-quiet() {  # step, command...: output into the log, shown when the command fails
-  step=$1; shift
-  "$@" >>"$log" 2>&1 && return 0
-  rc=$?
-  tail -n 25 "$log" >&2
-  failed "$step" "$rc"
-}
+script=run-sample
+. tools/steps.sh
 
 if [ "$(id -u)" = 0 ]; then
   echo "== dependencies (tools/install-deps.sh)"
