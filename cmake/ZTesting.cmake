@@ -10,10 +10,11 @@ if(WIN32)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   endif()
   set(Z_GTEST_LIBS gtest gmock)
-  # One Wine prefix per build folder: created before the first test, its server ended after the last.
-  add_test(NAME wine_prefix_init COMMAND ${CMAKE_BINARY_DIR}/wine-prefix init)
+  # One Wine prefix per build folder: prepared before the first test (inside the test run's display),
+  # its server ended after the last.
+  add_test(NAME wine_prefix_init COMMAND ${CMAKE_BINARY_DIR}/wine-run --start)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-  add_test(NAME wine_prefix_kill COMMAND ${CMAKE_BINARY_DIR}/wine-prefix kill)
+  add_test(NAME wine_prefix_kill COMMAND ${CMAKE_BINARY_DIR}/wine-run --stop)
   set_tests_properties(wine_prefix_kill PROPERTIES FIXTURES_CLEANUP wine)
 else()
   find_package(GTest REQUIRED)

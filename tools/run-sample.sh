@@ -1,44 +1,62 @@
 #!/bin/sh
 # The main job on the sample: builds Zarpex32.exe with the sample packed file appended to it,
-# prepares a sample installation on the Wine drive C:, and unpacks through setuphost in
-# setup-call mode under Wine (headless), printing progress and the resulting tree.
-set -e
+# prepares a sample installation on the Wine drive C:, unpacks it through setuphost in setup-call
+# mode under Wine, and prints the progress, the outcome, the unpacked tree and the records that
+# registered the archive. Works without a terminal and without an X display (build/win32/wine-run
+# brings its own). A failed step ends the run with one line naming it and a non-zero exit code.
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-[ "$(id -u)" = 0 ] && tools/install-deps.sh
+cd "$root" || exit 1
 jobs=${JOBS:-2}
+script=run-sample
+. tools/steps.sh
+
+if [ "$(id -u)" = 0 ]; then
+  echo "== dependencies (tools/install-deps.sh)"
+  quiet "installing the dependencies" tools/install-deps.sh
+fi
 
 echo "== build (native zpack, win32 program)"
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$jobs" --target zpack zsample
-cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build build/win32 -j "$jobs" --target Zarpex32 setuphost
+quiet "configuring the native build" cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+quiet "building the native zpack" cmake --build build/native -j "$jobs" --target zpack zsample
+quiet "configuring the win32 build" cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+quiet "building Zarpex32.exe and setuphost" cmake --build build/win32 -j "$jobs" --target Zarpex32 setuphost
 
 zpack=build/native/tools/zpack/zpack
+wine=build/win32/wine-run
 program=build/win32/sample/Zarpex32-sample.exe
 mkdir -p build/win32/sample
-echo "== the sample packed file"
-"$zpack" list build/native/sample/connect.zpk
+echo "== $program: the program with the sample packed file behind it"
 "$zpack" create "$program" --title "Connect Beispielarchiv" --subdir '\ARCHIVE\SYSTEM\connect' --ascii \
-  --time 1230768000 --append-to build/win32/Zarpex32.exe sample/connect
-echo "== $program carries it behind the program"
-"$zpack" test "$program"
+  --time 1230768000 --append-to build/win32/Zarpex32.exe sample/connect >/dev/null || failed "packing the sample" $?
+"$zpack" test "$program" || failed "testing the packed sample" $?
 
-echo "== sample installation C:\\zelvar (server ZELVAR1, volume SYS)"
-build/win32/wine-prefix init
+printf '%s\n' '== sample installation C:\zelvar (server ZELVAR1, volume SYS)'
+quiet "preparing the Wine prefix" "$wine" --start
 drive_c=build/win32/wineprefix/drive_c
+target=zelvar/ARCHIVE/SYSTEM/connect
 rm -rf "$drive_c/zelvar"
-mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients"
-printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' > "$drive_c/zelvar/clients/setup.inf"
+mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" || failed "making the sample installation" $?
+printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' >"$drive_c/zelvar/clients/setup.inf"
 
-echo "== setup-call run through setuphost"
+echo "== setup-call run through setuphost: progress, done code, exit code"
 exe="Z:$(cd build/win32/sample && pwd | tr / '\\')\\Zarpex32-sample.exe"
-status=0
-xvfb-run -a build/win32/wine-run build/win32/tools/setuphost/setuphost.exe --exe "$exe" --width 40 -- \
-  "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' >build/win32/sample/setuphost.log 2>&1 || status=$?
-grep -v "X connection" build/win32/sample/setuphost.log || true
-build/win32/wine-prefix kill
+"$wine" build/win32/tools/setuphost/setuphost.exe --exe "$exe" --width 40 -- \
+  "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' </dev/null
+status=$?
+"$wine" --stop
 
-echo "== resulting tree"
+printf '%s\n' '== unpacked tree (C:\zelvar)'
 (cd "$drive_c" && find zelvar -printf '%y %10s  %p\n' | sort -k3)
-exit $status
+
+echo "== records that registered the archive"
+records=""
+for f in zelvar/archive.dir zelvar/ARCHIVE/archive.dir zelvar/ARCHIVE/SYSTEM/archive.dir "$target/archive.add"; do
+  [ -f "$drive_c/$f" ] && records="$records $drive_c/$f"
+done
+[ -n "$records" ] || failed "registering the archive: no archive.dir above the target" 1
+# shellcheck disable=SC2086
+"$zpack" records $records | sed "s|^$drive_c/|C:/|"
+
+[ "$status" = 0 ] || failed "the setup-call run (setuphost exit code $status)" "$status"
+printf '%s\n' '== done: the sample archive is unpacked to C:\zelvar\ARCHIVE\SYSTEM\connect and registered'

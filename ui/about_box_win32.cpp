@@ -4,10 +4,11 @@
 
 #include "ui/resource_ids.h"
 #include "ui/sheet_win32.h"
+#include "z_version.h"
 
 const char kProgramName[] = "Zarpex32";
-const char kProgramVersion[] = "6.50a";
-const char kInternalVersion[] = "0104";
+const char kProgramVersion[] = Z_VERSION;
+const char kInternalVersion[] = Z_VERSION_INTERNAL;
 const char kCopyrightNotice[] = "Copyright \xA9 Brannix. Alle Rechte vorbehalten.";
 
 INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM) {

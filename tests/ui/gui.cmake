@@ -5,6 +5,8 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp AND TARGET uidri
   set(z_gui_run ${CMAKE_CURRENT_LIST_DIR}/gui-run.sh)
   add_test(NAME gui_prefix COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} init)
   set_tests_properties(gui_prefix PROPERTIES FIXTURES_SETUP gui TIMEOUT 300 RUN_SERIAL TRUE)
+  add_test(NAME gui_prefix_stop COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} stop)
+  set_tests_properties(gui_prefix_stop PROPERTIES FIXTURES_CLEANUP gui)
   foreach(script gui_frame gui_options gui_unpack gui_cancel)
     add_test(NAME ${script} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/${script}.txt)
     set_tests_properties(${script} PROPERTIES FIXTURES_REQUIRED gui TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
@@ -14,6 +16,7 @@ endif()
 # The sheet in the test's own process: system menu, questions, progress display (real windows).
 if(WIN32 AND TARGET zui AND TARGET zuiprobe)
   z_add_gtest(gui_sheet_test ${CMAKE_CURRENT_LIST_DIR}/gui_sheet_test.cpp ${Z_ROOT}/ui/Zarpex32.rc LIBS zui zuiprobe)
+  add_dependencies(gui_sheet_test Zarpex32)  # whose exports it calls
   # ShowPropertySheet runs once per program start: one process per sheet test.
   set_tests_properties(gui_sheet_test PROPERTIES RUN_SERIAL TRUE LABELS gui)
   add_test(NAME gui_sheet_test_plain COMMAND gui_sheet_test --gtest_filter=-SheetTest.*)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -172,6 +173,102 @@ TEST(VolumePrefix, CutsAfterTheFirstColonRun) {
   EXPECT_STREQ(prefix, "SRV\\SYS:");
   VolumePrefix("ohne", prefix, sizeof prefix);
   EXPECT_STREQ(prefix, "ohne");
+}
+
+// A program file loaded as a library is neither relocated nor bound to its imports (Wine maps it
+// wherever there is room and leaves its import slots empty). Do both, as the loader does for a module
+// that a host imports from, so that its functions can run.
+bool PrepareLikeAnImportedModule(HMODULE module) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  auto writable = [](void* address, size_t size, auto change) {
+    DWORD protection;
+    if (!VirtualProtect(address, size, PAGE_READWRITE, &protection)) return false;
+    change();
+    VirtualProtect(address, size, protection, &protection);
+    return true;
+  };
+  const DWORD delta = reinterpret_cast<DWORD>(base) - nt->OptionalHeader.ImageBase;
+  const IMAGE_DATA_DIRECTORY& relocations = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+  for (DWORD offset = 0; delta != 0 && offset < relocations.Size;) {
+    auto* block = reinterpret_cast<IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + offset);
+    if (block->SizeOfBlock == 0) break;
+    auto* entries = reinterpret_cast<WORD*>(block + 1);
+    for (DWORD i = 0; i < (block->SizeOfBlock - sizeof *block) / sizeof(WORD); ++i) {
+      if ((entries[i] >> 12) != IMAGE_REL_BASED_HIGHLOW) continue;
+      auto* target = reinterpret_cast<DWORD*>(base + block->VirtualAddress + (entries[i] & 0xFFF));
+      if (!writable(target, sizeof *target, [&] { *target += delta; })) return false;
+    }
+    offset += block->SizeOfBlock;
+  }
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name != 0;
+       ++entry) {
+    HMODULE library = LoadLibraryA(reinterpret_cast<const char*>(base + entry->Name));
+    if (library == nullptr) return false;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      const char* name = IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)
+                             ? MAKEINTRESOURCEA(IMAGE_ORDINAL(names->u1.Ordinal))
+                             : reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+      FARPROC function = GetProcAddress(library, name);
+      if (function == nullptr) return false;
+      if (!writable(slots, sizeof *slots, [&] { slots->u1.Function = reinterpret_cast<DWORD_PTR>(function); })) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// A host built with the Microsoft compiler imports the overloads under its decorated names: the
+// program file exports those as well, each the same function as its GNU-named twin.
+TEST(ProgramExports, SetWindowPosOverloadsUnderBothCompilersNames) {
+  std::string path = std::string("Z:") + Z_TEST_BINARY_DIR + "/Zarpex32.exe";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  HMODULE program = LoadLibraryA(path.c_str());
+  ASSERT_NE(program, nullptr) << path;
+  ASSERT_TRUE(PrepareLikeAnImportedModule(program));
+  void* byWindowAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPAUHWND__@@0HH@Z"));
+  void* byIdAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPAUHWND__@@HHH@Z"));
+  ASSERT_NE(byWindowAddress, nullptr);
+  ASSERT_NE(byIdAddress, nullptr);
+  EXPECT_EQ(byWindowAddress, reinterpret_cast<void*>(GetProcAddress(program, "_Z12SetWindowPosP6HWND__S0_ii")));
+  EXPECT_EQ(byIdAddress, reinterpret_cast<void*>(GetProcAddress(program, "_Z12SetWindowPosP6HWND__iii")));
+  auto byWindow = reinterpret_cast<void (*)(HWND, HWND, int, int)>(byWindowAddress);
+  auto byId = reinterpret_cast<void (*)(HWND, int, int, int)>(byIdAddress);
+
+  HWND parent = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 100, 80, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  HWND child = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 20, 10, parent,
+                             reinterpret_cast<HMENU>(77), nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  auto placeInParent = [&](int x, int y) {
+    POINT point = {x, y};
+    ClientToScreen(parent, &point);
+    return point;
+  };
+  auto childPosition = [&] {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    POINT point = {rect.left, rect.top};
+    ScreenToClient(parent, &point);
+    return point;
+  };
+  POINT screen = placeInParent(30, 40);
+  byWindow(parent, child, screen.x, screen.y);
+  EXPECT_EQ(childPosition().x, 30);
+  EXPECT_EQ(childPosition().y, 40);
+  screen = placeInParent(55, 7);
+  byId(parent, 77, screen.x, screen.y);
+  EXPECT_EQ(childPosition().x, 55);
+  EXPECT_EQ(childPosition().y, 7);
+  RECT size;
+  GetWindowRect(child, &size);
+  EXPECT_EQ(size.right - size.left, 20);  // the size is kept
+  DestroyWindow(parent);
+  FreeLibrary(program);
 }
 
 }  // namespace

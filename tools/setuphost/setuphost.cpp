@@ -10,7 +10,7 @@
 //             [--window VALUE] [--no-window] [--timeout SECONDS] [--] [options for the program...]
 //
 // Exit code: 0 when the program ended with 0, 1 when it ended with another code, 3 when it could not
-// be started or did not end in time.
+// be started or did not end in time (with one line on stderr that says which).
 #include <windows.h>
 
 #include <cstdarg>
@@ -159,6 +159,12 @@ void DispatchPending() {
   }
 }
 
+// One line on stderr naming what failed, then the exit code 3.
+int Failed(const char* what) {
+  std::fprintf(stderr, "setuphost: %s (error %lu)\n", what, static_cast<unsigned long>(GetLastError()));
+  return 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,13 +178,13 @@ int main(int argc, char** argv) {
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = "ZarpexSetupHost";
-  if (!RegisterClassA(&windowClass)) return 3;
+  if (!RegisterClassA(&windowClass)) return Failed("cannot register its window class");
   HWND window = CreateWindowA("ZarpexSetupHost", "Setup", WS_OVERLAPPEDWINDOW, 0, 0, 480, 80, nullptr, nullptr,
                               instance, nullptr);
-  if (window == nullptr) return 3;
+  if (window == nullptr) return Failed("cannot create its window (under Wine: no X display for the prefix?)");
   g_edit = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 4, 4, 460, 24, window,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(g_options.controlId)), instance, nullptr);
-  if (g_edit == nullptr) return 3;
+  if (g_edit == nullptr) return Failed("cannot create its edit control");
   SendMessageA(g_edit, EM_LIMITTEXT, 0, 0);  // no limit below the system's
   if (g_options.haveControlText) SetWindowTextA(g_edit, g_options.controlText.c_str());
   g_editProcedure = reinterpret_cast<WNDPROC>(
@@ -205,8 +211,7 @@ int main(int argc, char** argv) {
   PROCESS_INFORMATION process = {};
   std::string mutableLine = line;
   if (!CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    Print("start-failed %lu\n", static_cast<unsigned long>(GetLastError()));
-    return 3;
+    return Failed("cannot start the program");
   }
   CloseHandle(process.hThread);
 
@@ -217,6 +222,8 @@ int main(int argc, char** argv) {
       TerminateProcess(process.hProcess, 99);
       Print("timeout\n");
       CloseHandle(process.hProcess);
+      std::fprintf(stderr, "setuphost: the program did not end within %lu seconds\n",
+                   static_cast<unsigned long>(g_options.timeoutMs / 1000));
       return 3;
     }
     DWORD wait = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, g_options.timeoutMs - elapsed, QS_ALLINPUT);

@@ -4,6 +4,8 @@
 //   zpack list FILE
 //   zpack test FILE
 //   zpack extract FILE DIR
+//   zpack records RECORDFILE...   (archive.dat, archive.dir, archive.add)
+//   zpack --version
 // Reading goes through the program's own trailer check, entry header reading and decompressor, so
 // the tool exercises them on every packed file it looks at.
 #include <sys/stat.h>
@@ -29,6 +31,7 @@
 #include "platform/platform.h"
 #include "tools/zpack/pack_writer.h"
 #include "tools/zpack/zpack_tool.h"
+#include "z_version.h"
 #ifndef _WIN32
 #include "platform/test_hooks.h"
 #endif
@@ -44,7 +47,9 @@ int Usage() {
                "               [--append-to FILE] [--time UNIXSECONDS] [--unpacked-size BYTES] DIR\n"
                "  zpack list FILE\n"
                "  zpack test FILE\n"
-               "  zpack extract FILE DIR\n");
+               "  zpack extract FILE DIR\n"
+               "  zpack records RECORDFILE...\n"
+               "  zpack --version\n");
   return 2;
 }
 
@@ -507,5 +512,14 @@ int ZpackMain(int argc, char** argv) {
   if (command == "list" && argc == 3) return List(argv[2]);
   if (command == "test" && argc == 3) return Test(argv[2]);
   if (command == "extract" && argc == 4) return Extract(argv[2], argv[3]);
+  if (command == "records" && argc >= 3) {
+    int status = 0;
+    for (int i = 2; i < argc; ++i) status |= ListRecords(argv[i]);
+    return status;
+  }
+  if (command == "--version" && argc == 2) {
+    std::printf("zpack %s (%s)\n", Z_VERSION, Z_VERSION_INTERNAL);
+    return 0;
+  }
   return Usage();
 }
