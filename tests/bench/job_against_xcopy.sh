@@ -9,7 +9,7 @@
 # the options come from the setup program's control instead, and every entry is shown there), and
 # then copies the uncompressed tree with "xcopy /E /K /H", which also carries times and attributes.
 # Prints every round and the medians. Needs build/native's zpack and the win32 build's Zarpex32.exe and
-# setuphost.exe; runs its own display and the build's Wine prefix.
+# setuphost.exe; runs in one display of its own, so that the prefix's server lives through all rounds.
 set -e
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/win32}" && pwd)
@@ -30,7 +30,7 @@ if [ -z "$Z_JOB_BENCH_INSIDE_DISPLAY" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "$rounds" $sources
 fi
 
-"$build/wine-prefix" init
+"$build/wine-run" --start
 rm -rf "$drive_c/zelvar" "$drive_c/zbench"
 mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" "$drive_c/zbench"
 printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' > "$drive_c/zelvar/clients/setup.inf"
@@ -61,7 +61,7 @@ while [ "$round" -le "$rounds" ]; do
   printf 'round %d: job %.2f s, xcopy %.2f s, ratio %.2f\n' "$round" "$job" "$copy" "$(echo "$job / $copy" | bc -l)"
   round=$((round + 1))
 done
-"$build/wine-prefix" kill
+"$build/wine-run" --stop
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 job=$(cut -d' ' -f1 "$work/times" | median)
 copy=$(cut -d' ' -f2 "$work/times" | median)
