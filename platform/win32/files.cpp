@@ -93,20 +93,27 @@ uint32_t OsGetAttributes(const char* path) { return GetFileAttributesA(path); }
 
 int OsSetAttributes(const char* path, uint32_t attributes) { return SetFileAttributesA(path, attributes) ? 1 : 0; }
 
+namespace {
+
+// The basic information of an open file, where the system has the call for it (from Vista on):
+// unlike the full information it needs no name of the file, which is a round trip to the server under
+// Wine. Looked up once at start-up.
+struct BasicInfo {
+  LARGE_INTEGER creation, access, write, change;
+  DWORD attributes;
+};
+typedef BOOL(WINAPI* QueryByHandle)(HANDLE, int, LPVOID, DWORD);
+constexpr int kFileBasicInfo = 0;
+const QueryByHandle g_queryByHandle = reinterpret_cast<QueryByHandle>(
+    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+
+}  // namespace
+
 uint32_t OsGetOpenFileAttributes(FileHandle file) {
-  // The basic information alone where the system has the call for it (from Vista on): unlike the full
-  // information it needs no name of the file, which is a round trip to the server under Wine.
-  struct BasicInfo {
-    LARGE_INTEGER creation, access, write, change;
-    DWORD attributes;
-  };
-  typedef BOOL(WINAPI * QueryByHandle)(HANDLE, int, LPVOID, DWORD);
-  static const QueryByHandle query = reinterpret_cast<QueryByHandle>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
-  const int kFileBasicInfo = 0;
-  if (query != nullptr) {
+  if (g_queryByHandle != nullptr) {
     BasicInfo basic;
-    return query(AsHandle(file), kFileBasicInfo, &basic, sizeof basic) ? basic.attributes : kInvalidAttributes;
+    return g_queryByHandle(AsHandle(file), kFileBasicInfo, &basic, sizeof basic) ? basic.attributes
+                                                                                 : kInvalidAttributes;
   }
   BY_HANDLE_FILE_INFORMATION information;
   return GetFileInformationByHandle(AsHandle(file), &information) ? information.dwFileAttributes
