@@ -5,7 +5,11 @@
 
 namespace {
 
-constexpr uint32_t kSourceBufferSize = 64 * 1024;
+// The fuzzer builds this file with a tiny buffer, so that refills fall inside headers and data.
+#ifndef Z_SOURCE_BUFFER_SIZE
+#define Z_SOURCE_BUFFER_SIZE (64 * 1024)
+#endif
+constexpr uint32_t kSourceBufferSize = Z_SOURCE_BUFFER_SIZE;
 char g_sourceBuffer[kSourceBufferSize];
 
 struct SourceReader {

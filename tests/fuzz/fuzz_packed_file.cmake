@@ -1,4 +1,4 @@
-# Fuzzer of the trailer check, the entry walk and the decompression of entries (clang, libFuzzer).
+# Fuzzer of the trailer check, the buffered entry walk and the decompression of entries (clang, libFuzzer).
 # The reader's sources are compiled into the fuzzer itself, so that they carry its coverage
 # instrumentation; their objects in zcore are then not linked. Seeds: the sample packed file and a
 # small packed file made by zpack at build time.
@@ -17,8 +17,10 @@ if(Z_FUZZ AND NOT WIN32 AND TARGET zpack)
   add_custom_target(fuzz_packed_file_seeds ALL DEPENDS ${z_fuzz_pf_seeds}/small.zpk)
   file(GLOB z_fuzz_pf_explode CONFIGURE_DEPENDS ${Z_ROOT}/engine/explode*.cpp)
   add_executable(fuzz_packed_file ${CMAKE_CURRENT_LIST_DIR}/fuzz_packed_file.cpp ${Z_ROOT}/engine/packed_file.cpp
+                 ${Z_ROOT}/engine/source_reader.cpp
                  ${z_fuzz_pf_explode})
   target_compile_options(fuzz_packed_file PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_compile_definitions(fuzz_packed_file PRIVATE Z_SOURCE_BUFFER_SIZE=61)  # refills inside entries
   target_link_options(fuzz_packed_file PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(fuzz_packed_file PRIVATE zplatform)
   add_dependencies(fuzz_packed_file fuzz_packed_file_seeds)
