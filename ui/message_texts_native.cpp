@@ -54,5 +54,4 @@ int LoadText(int id, char* buffer, int size) {
 }
 
 int ShowMessage(WindowHandle, int, unsigned, ...) { return 0; }
-
 #endif

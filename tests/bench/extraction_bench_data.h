@@ -11,7 +11,6 @@
 #include "engine/extraction.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
-#include "engine/source_reader.h"
 #include "tools/zpack/pack_writer.h"
 
 namespace zbench {

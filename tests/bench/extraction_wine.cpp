@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/source_reader.h"
 #include "tests/bench/extraction_bench_data.h"
 
 namespace {
