@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds both configurations and runs every test: native (plain and with ASan/UBSan), the fuzzers
-# for a bounded time, and the win32 build under Wine (GUI tests on an Xvfb display).
+# for a bounded time, and the win32 build under Wine (GUI tests on an Xvfb display); then reads the
+# hardening flags from the headers of the shipped binaries.
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -34,5 +35,9 @@ check fuzz ctest --test-dir build/fuzz -j "$jobs" -L fuzz --output-on-failure
 echo "== win32 under Wine"
 configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 check win32 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/win32 -j "$jobs" --output-on-failure
+
+echo "== hardening flags of the shipped binaries"
+check hardening tools/check-hardening.sh build/win32/Zarpex32.exe build/win32/siteid/zsiteid.dll \
+  build/win32/tools/zpack/zpack.exe build/native/tools/zpack/zpack
 if [ -n "$failed" ]; then echo "== FAILED:$failed"; exit 1; fi
 echo "== all tests passed"
