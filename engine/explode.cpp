@@ -9,6 +9,7 @@
 #include "engine/explode.h"
 
 #include <cstring>
+#include <memory>
 
 #include "engine/explode_tables.h"
 
@@ -254,7 +255,7 @@ template <bool kAscii>
 bool RunFastTokens(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
   const ExplodeFastLookups& lookups = kExplodeFastLookups;
   uint8_t* const window = w->window;
-  const uint8_t* const windowEnd = window + sizeof w->window;
+  const uint8_t* const windowEnd = window + kExplodeWindowBytes;
   const uint8_t* const input = w->input;
   const uint32_t lastPos = in.count - kFastInputBytes;
   const uint32_t dictionaryBits = w->dictionaryBits;
@@ -373,7 +374,7 @@ bool RunTokenLoop(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
       const uint32_t length = token - 254;
       const uint32_t distance = DecodeDistance(in, w, length);
       if (distance == 0) return false;
-      CopyRepetition(window + *windowPosition, distance, length, window + sizeof w->window);
+      CopyRepetition(window + *windowPosition, distance, length, window + kExplodeWindowBytes);
       *windowPosition += length;
     }
     if (*windowPosition >= kExplodeWindowSize) WriteFullBlock(w, windowPosition);
@@ -385,6 +386,10 @@ bool RunTokenLoop(ExplodeWorkArea* w, BitInput& in, uint32_t* windowPosition) {
 ExplodeResult explodeStream(ExplodeReadBlock readBlock, ExplodeWriteBlock writeBlock, ExplodeWorkArea* workArea,
                             void* userParameter) {
   ExplodeWorkArea* const w = workArea;
+#ifdef Z_EXPLODE_WINDOW_APART
+  const std::unique_ptr<uint8_t[]> window(new uint8_t[kExplodeWindowBytes]);
+  w->window = window.get();
+#endif
   w->readBlock = readBlock;
   w->writeBlock = writeBlock;
   w->userParameter = userParameter;

@@ -22,6 +22,7 @@ constexpr uint32_t kExplodeInputSize = 2048;
 constexpr uint32_t kExplodeBlockSize = 4096;
 constexpr uint32_t kExplodeWindowSize = 8192;
 constexpr uint32_t kExplodeWindowReserve = 518;  // longest repetition beyond the window
+constexpr uint32_t kExplodeWindowBytes = kExplodeWindowSize + kExplodeWindowReserve;
 
 struct ExplodeWorkArea {
   uint32_t literalMode;
@@ -35,7 +36,13 @@ struct ExplodeWorkArea {
   void* userParameter;
   ExplodeReadBlock readBlock;
   ExplodeWriteBlock writeBlock;
-  uint8_t window[kExplodeWindowSize + kExplodeWindowReserve];
+#ifdef Z_EXPLODE_WINDOW_APART
+  // Sanitizer and fuzz builds: the window is an object of its own that ends where the reserve ends,
+  // so a copy past the reserve is reported instead of landing in the input buffer behind it.
+  uint8_t* window;
+#else
+  uint8_t window[kExplodeWindowBytes];
+#endif
   uint8_t input[kExplodeInputSize];
   uint8_t distanceLookup[256];
   uint8_t lengthLookup[256];

@@ -109,6 +109,24 @@ TEST(ExplodeBlocks, RepetitionsAcrossTheBlockEdgeAndAtFullDistance) {
   EXPECT_EQ(run.writes, ExpectedWrites(expected.size()));
 }
 
+TEST(ExplodeBlocks, LongestRepetitionsFromTheLastPositionBeforeTheEdgeEndAtTheReserveEnd) {
+  // 4095 literals put the next repetition at window position 8191: 518 bytes then end on the
+  // reserve's last byte, for every way of copying (the sanitizer builds guard the window's end).
+  for (uint32_t distance : {1u, 3u, 8u, 16u, 100u}) {
+    StreamWriter s(0, 6);
+    Bytes expected;
+    for (int i = 0; i < 4095; ++i) {
+      s.Literal(static_cast<uint8_t>(i * 7));
+      expected.push_back(static_cast<uint8_t>(i * 7));
+    }
+    s.Repetition(518, distance);
+    for (int j = 0; j < 518; ++j) expected.push_back(expected[expected.size() - distance]);
+    const Outcome run = Explode(s.End());
+    EXPECT_EQ(run.result, ExplodeOk) << distance;
+    EXPECT_EQ(run.output, expected) << distance;
+  }
+}
+
 TEST(ExplodeRepetitions, ShortDistancesRepeatPatternsAndLengthTwoUsesTwoLowBits) {
   StreamWriter s(0, 4);
   Bytes expected;
