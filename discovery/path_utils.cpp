@@ -189,12 +189,19 @@ char* NumberedExtension(char* dst, const char* src, int n, size_t size) {
 
 int IsDriveForm(const char* path) { return path[0] != '\0' && path[1] == ':' ? 1 : 0; }
 
-const char* ShareRootEnd(const char* path) {
-  const char* p = SkipChars(path, "\\");
-  p = FindFirstOf(p, "\\");  // server
+namespace {
+
+const char* ServerShareEnd(const char* server) {
+  const char* p = FindFirstOf(server, "\\");
   p = SkipChars(p, "\\");
   return FindFirstOf(p, "\\");  // share
 }
+
+}  // namespace
+
+const char* ShareRootEnd(const char* path) { return ServerShareEnd(SkipChars(path, "\\")); }
+
+const char* UncShareEnd(const char* path) { return ServerShareEnd(path + 2); }
 
 // The first colon decides: a drive path never counts as volume form, whatever follows.
 int IsVolumeForm(const char* path) {

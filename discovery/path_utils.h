@@ -30,6 +30,10 @@ int IsDriveForm(const char* path);    // second character is ":"
 // The end of a network root: behind the leading backslashes, the server name, the backslashes
 // behind it and the share name (names end at a backslash); "\\srv\share\dir" gives "\dir".
 const char* ShareRootEnd(const char* path);
+// The same for a path that begins with two backslashes, the server name starting right behind them:
+// a third backslash is an empty server name, so "\\\srv\share" gives "\share". Record paths and
+// the merge's walk up to the root read a path so.
+const char* UncShareEnd(const char* path);
 int IsVolumeForm(const char* path);   // a ":" at the third character or later
 void UncToVolumeForm(const char* src, char* dst, size_t size = kPathSize);
 void VolumeToUncForm(const char* src, char* dst, size_t size = kPathSize);

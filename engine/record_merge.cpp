@@ -32,7 +32,7 @@ int RecordFilePath(char* path, const char* dir, const char* fileName) {
 int HasNoParent(const char* path) {
   if (path[0] != '\0' && path[1] == ':') return path[2] == '\0' || (path[2] == '\\' && path[3] == '\0');
   if (path[0] == '\\' && path[1] == '\\') {
-    const char* p = ShareRootEnd(path);
+    const char* p = UncShareEnd(path);
     while (*p == '\\') ++p;
     return *p == '\0';
   }

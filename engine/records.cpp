@@ -110,7 +110,7 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
 static const char* FirstLevel(const char* path) {
   const char* p;
   if (path[0] == '\\' && path[1] == '\\') {
-    p = ShareRootEnd(path);
+    p = UncShareEnd(path);
     while (*p == '\\') ++p;
     return p;
   }

@@ -152,6 +152,11 @@ TEST(IsTopLevelPathTest, Examples) {
   EXPECT_EQ(IsTopLevelPath("\\relative\\x\\y"), 1);
 }
 
+// A third leading backslash is an empty server name: SRV is the share, SYS the first level.
+TEST(IsTopLevelPathTest, AThirdLeadingBackslashIsAnEmptyServerName) {
+  EXPECT_EQ(IsTopLevelPath("\\\\\\SRV\\SYS\\zelvar"), 0);
+}
+
 // ---- the merge ----
 class MergeTest : public ::testing::Test {
  protected:
