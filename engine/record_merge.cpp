@@ -64,25 +64,15 @@ void ClearSlotFree(char* record) {
   SetRecordWord(record, kRecordFlagsOffset, RecordWord(record, kRecordFlagsOffset) & ~RecordSlotFree);
 }
 
-// Record values are OEM text: they are equal ignoring case by the OEM code page's own letters.
-// Each differing pair of characters is compared on the ANSI side, where the case table is; a
-// character that does not come back from ANSI as itself has no letter there and equals only itself.
+// Record values are OEM text: they are equal ignoring case by the system's case mapping for its
+// OEM code page.
 int EqualOemNoCase(const char* a, const char* b) {
   const size_t length = std::strlen(a);
   if (std::strlen(b) != length || length >= kRecordTagsSize) return 0;
-  char ansiA[kRecordTagsSize], ansiB[kRecordTagsSize], backA[kRecordTagsSize], backB[kRecordTagsSize];
-  OsOemToAnsi(a, ansiA);
-  OsOemToAnsi(b, ansiB);
-  OsAnsiToOem(ansiA, backA);
-  OsAnsiToOem(ansiB, backB);
-  for (size_t i = 0; i < length; ++i) {
-    if (a[i] == b[i]) continue;
-    if (backA[i] != a[i] || backB[i] != b[i]) return 0;
-    const char x[2] = {ansiA[i], '\0'};
-    const char y[2] = {ansiB[i], '\0'};
-    if (!EqualNoCase(x, y)) return 0;
-  }
-  return 1;
+  char upperA[kRecordTagsSize], upperB[kRecordTagsSize];
+  OsOemToUpper(a, upperA, sizeof upperA);
+  OsOemToUpper(b, upperB, sizeof upperB);
+  return std::memcmp(upperA, upperB, length) == 0;
 }
 
 int IsSlotFree(const char* record) { return (RecordWord(record, kRecordFlagsOffset) & RecordSlotFree) != 0; }

@@ -79,6 +79,9 @@ int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* 
 // ---- code pages (ANSI 1252 <-> OEM 850); dst may equal src ----
 void OsAnsiToOem(const char* src, char* dst);
 void OsOemToAnsi(const char* src, char* dst);
+// The capital of each character by the system's case mapping for its OEM code page; a character
+// whose capital has no single OEM byte stays as it is. At most size - 1 characters; dst may equal src.
+void OsOemToUpper(const char* src, char* dst, size_t size);
 
 // ---- installation facts ----
 enum RegistryRoot { RegistryCurrentUser, RegistryLocalMachine };

@@ -4,13 +4,18 @@ set -e
 if [ "$(id -u)" != 0 ]; then echo "install-deps: must run as root" >&2; exit 1; fi
 packages="cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
-  libstorm-dev libdynamite-dev python3 libdeflate-dev"
+  libstorm-dev libdynamite-dev python3 libdeflate-dev locales zip"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends $missing
+if [ -n "$missing" ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends $missing
+fi
+# The locales Wine takes its code pages from: German (ANSI 1252, OEM 850) and Polish (1250, 852).
+for l in de_DE pl_PL; do
+  locale -a | grep -qx "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
+done

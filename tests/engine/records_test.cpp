@@ -2,6 +2,8 @@
 // top-level test, and the merge into the record files above the target.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "engine/extraction.h"
 #include "tests/engine/extraction_support.h"
 
@@ -267,6 +269,31 @@ TEST_F(MergeTest, NamesMatchByTheOemLetters) {
   after = Read(kSystemDir);
   ASSERT_EQ(after.size(), 3 * kRecordSize) << "the archive's own record is replaced, not added twice";
   EXPECT_EQ(RecordTag(after, 1, TagName), "\x8eRGER");
+}
+
+// Under a Polish system (ANSI 1250, OEM 852) the letters are that code page's: "\x9d\xa4\xbd" (ŁĄŻ)
+// matches "\x88\xa5\xbe" (łąż), while "\xab" (ź) is not "\xfa" (the dot above), although their ANSI
+// forms 0x9F and 0xFF are a case pair in code page 1252. The win32 tests run it under a Polish locale.
+TEST_F(MergeTest, NamesMatchByThePolishOemLetters) {
+  const char* page = std::getenv("Z_TEST_OEM_CODE_PAGE");
+  if (page == nullptr || std::strcmp(page, "852") != 0) GTEST_SKIP() << "needs a Polish system";
+  char oem[2];
+  OsAnsiToOem("\xa3", oem);
+  ASSERT_EQ(oem[0], '\x9d') << "the system's OEM code page is not 852";
+  const Bytes before = Concat({MakeRecord(0, {{TagName, "\xfa"}}), MakeRecord(0, {{TagName, "\x88\xa5\xbe"}})});
+  ASSERT_TRUE(WriteFileBytes(dir_ / kSystemDir, before));
+  SetTarget("zelvar\\ARCHIVE\\SYSTEM\\connect", "C:\\SYSTEM\\\x9f");
+  MergeArchiveRecords();
+  Bytes after = Read(kSystemDir);
+  ASSERT_EQ(after.size(), 3 * kRecordSize) << "another archive's record stays";
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+  EXPECT_EQ(RecordTag(after, 2, TagName), "\xab");
+
+  SetTarget("zelvar\\ARCHIVE\\SYSTEM\\connect", "C:\\SYSTEM\\\xa3\xa5\xaf");
+  MergeArchiveRecords();
+  after = Read(kSystemDir);
+  ASSERT_EQ(after.size(), 3 * kRecordSize) << "the archive's own record is replaced, not added twice";
+  EXPECT_EQ(RecordTag(after, 1, TagName), "\x9d\xa4\xbd");
 }
 
 TEST_F(MergeTest, LaterFreeSlotIsReused) {

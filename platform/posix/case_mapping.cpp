@@ -1,0 +1,47 @@
+// Upper case of OEM text for the German system that the POSIX side models (OEM 850, ANSI 1252):
+// an OEM letter is raised on its ANSI form, as CharUpper does in 1252, and taken back; a character
+// without an exact form on the other side stays as it is.
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+unsigned char AnsiUpper(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;  // s caron
+    case 0x9C: return 0x8C;  // oe
+    case 0x9E: return 0x8E;  // z caron
+    case 0xFF: return 0x9F;  // y diaeresis
+    default: return c;
+  }
+}
+
+// c converted to the other code page and back is c itself.
+bool RoundTrips(char c, void (*there)(const char*, char*), void (*back)(const char*, char*)) {
+  char text[2] = {c, '\0'}, other[2], again[2];
+  there(text, other);
+  back(other, again);
+  return again[0] == c;
+}
+
+char OemUpper(char c) {
+  if (!RoundTrips(c, OsOemToAnsi, OsAnsiToOem)) return c;
+  char text[2] = {c, '\0'};
+  OsOemToAnsi(text, text);
+  text[0] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(text[0])));
+  if (!RoundTrips(text[0], OsAnsiToOem, OsOemToAnsi)) return c;
+  OsAnsiToOem(text, text);
+  return text[0];
+}
+
+}  // namespace
+
+void OsOemToUpper(const char* src, char* dst, size_t size) {
+  if (size == 0) return;
+  size_t i = 0;
+  for (; src[i] != '\0' && i + 1 < size; ++i) dst[i] = OemUpper(src[i]);
+  dst[i] = '\0';
+}
