@@ -3,6 +3,8 @@
 #   dist/zarpex32-VERSION/        Zarpex32.exe, zsiteid.dll, zpack.exe, zpack (native), README.md, SHA256SUMS
 #   dist/zarpex32-VERSION-debug/  the debug information of each binary (*.debug), which the binaries
 #                                 name through their .gnu_debuglink
+#   dist/zarpex32-VERSION-win32.zip  the Windows binaries and README.md, to hand out as one file
+#                                 (its checksum is in SHA256SUMS, as ../zarpex32-VERSION-win32.zip)
 # The binaries are reproducible: the same commit gives the same bytes in any folder at any time
 # (no time stamps, no build folders; file dates are the last commit's).
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -47,10 +49,16 @@ ship build/release-native/tools/zpack/zpack ""
 for f in Zarpex32.exe zsiteid.dll; do
   strings -el "$dist/$f" | grep -qx "$version" || failed "checking the version: $f does not carry $version" 1
 done
+quiet "checking the hardening flags of the shipped binaries" tools/check-hardening.sh -d "$debug" \
+  "$dist/Zarpex32.exe" "$dist/zsiteid.dll" "$dist/zpack.exe" "$dist/zpack"
 cp README.md "$dist/"
-(cd "$dist" && sha256sum Zarpex32.exe zsiteid.dll zpack.exe zpack README.md >SHA256SUMS) ||
+zip=zarpex32-$version-win32.zip
+rm -f "dist/$zip"
+quiet "writing $zip" python3 tools/write_zip.py "dist/$zip" "zarpex32-$version" "$SOURCE_DATE_EPOCH" \
+  "$dist/Zarpex32.exe" "$dist/zsiteid.dll" "$dist/zpack.exe" "$dist/README.md"
+(cd "$dist" && sha256sum Zarpex32.exe zsiteid.dll zpack.exe zpack README.md "../$zip" >SHA256SUMS) ||
   failed "writing SHA256SUMS" 1
-touch -d "@$SOURCE_DATE_EPOCH" "$dist"/* "$debug"/*
-(cd dist && ls -l "zarpex32-$version" "zarpex32-$version-debug" | grep -v '^total')
+touch -d "@$SOURCE_DATE_EPOCH" "$dist"/* "$debug"/* "dist/$zip"
+(cd dist && ls -l "zarpex32-$version" "zarpex32-$version-debug" "$zip" | grep -v '^total')
 echo "== SHA256SUMS"
 cat "$dist/SHA256SUMS"
