@@ -19,9 +19,7 @@ case "$script" in
     # Without a window manager on the display Wine draws the frames and captions itself; the
     # display scale is the prefix's LogPixels. The programs started after the server's end read both.
     "$wine_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null || exit 1
-    for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
-      "$wine_run" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null || exit 1
-    done
+    "$wine_run" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null || exit 1
     exec "$wine_run" --stop ;;
   stop) exec "$wine_run" --stop ;;
 esac
