@@ -5,8 +5,10 @@
   cabinet_small.ico  button icon: small filing cabinet
   folder_open.ico    button icon: open folder
   about_banner.bmp   About box banner, 400 x 70, 256 colours, dark blue abstract shapes
+  about_banner_2x.bmp  the same banner drawn at twice the size, for displays scaled above 100 %
 
-Every icon holds 16x16 and 32x32 images with 16 and with 256 colours. Pure Python, no packages.
+Every icon holds 16x16 and 32x32 images with 16 and with 256 colours, and for scaled displays the
+same drawings at 150 % and 200 % with 256 colours (24x24; the program icon also 48x48 and 64x64). Pure Python, no packages.
 Run: python3 tools/draw_images.py [output folder]
 """
 import math
@@ -16,20 +18,27 @@ import sys
 
 # ---------------------------------------------------------------- canvas
 
+def edge(v):
+    return int(math.floor(v + 0.5))
+
+
 class Canvas:
-    def __init__(self, width, height):
-        self.width, self.height = width, height
-        self.pixels = [[None] * width for _ in range(height)]  # None is transparent
+    """A drawing in the coordinates of its design size; scale 1.5 or 2 draws it at 150 % or 200 %."""
+
+    def __init__(self, width, height, scale=1):
+        self.scale = scale
+        self.width, self.height = edge(width * scale), edge(height * scale)
+        self.pixels = [[None] * self.width for _ in range(self.height)]  # None is transparent
 
     def put(self, x, y, colour):
-        if 0 <= x < self.width and 0 <= y < self.height:
-            self.pixels[y][x] = colour
+        self.rect(x, y, x, y, colour)
 
     def rect(self, x0, y0, x1, y1, colour):
         """Fills the rectangle with corners (x0, y0) and (x1, y1), both included."""
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                self.put(x, y, colour)
+        s = self.scale
+        for y in range(max(0, edge(y0 * s)), min(self.height, edge((y1 + 1) * s))):
+            for x in range(max(0, edge(x0 * s)), min(self.width, edge((x1 + 1) * s))):
+                self.pixels[y][x] = colour
 
     def frame(self, x0, y0, x1, y1, colour):
         for x in range(x0, x1 + 1):
@@ -41,6 +50,7 @@ class Canvas:
 
     def polygon(self, points, colour):
         """Fills a polygon (even-odd rule, pixel centres)."""
+        points = [(x * self.scale, y * self.scale) for x, y in points]
         ys = [p[1] for p in points]
         for y in range(max(0, int(min(ys))), min(self.height, int(max(ys)) + 1)):
             cy = y + 0.5
@@ -89,9 +99,9 @@ def nearest(colour, palette):
 
 # ---------------------------------------------------------------- drawings
 
-def program_icon(size):
+def program_icon(size, scale=1):
     """Blue filing cabinet whose top drawer stands open, yellow, with papers in it."""
-    c = Canvas(size, size)
+    c = Canvas(size, size, scale)
     brown = (128, 96, 0)
     if size == 32:
         c.rect(3, 5, 21, 30, BLUE)                  # body
@@ -131,9 +141,9 @@ def program_icon(size):
     return c
 
 
-def small_cabinet_icon(size):
+def small_cabinet_icon(size, scale=1):
     """Small closed filing cabinet, blue-grey, three drawers."""
-    c = Canvas(size, size)
+    c = Canvas(size, size, scale)
     if size == 32:
         c.rect(8, 2, 23, 29, BLUE)
         c.frame(8, 2, 23, 29, NAVY)
@@ -154,9 +164,9 @@ def small_cabinet_icon(size):
     return c
 
 
-def open_folder_icon(size):
+def open_folder_icon(size, scale=1):
     """Classic yellow folder, opened: the back with its tab, the front flap tilted forward."""
-    c = Canvas(size, size)
+    c = Canvas(size, size, scale)
     outline = (128, 96, 0)
     if size == 32:
         c.polygon([(2, 6), (11, 6), (13, 9), (26, 9), (26, 27), (2, 27)], DARK_YELLOW)  # back with tab
@@ -232,12 +242,19 @@ def icon_image(canvas, bits, palette):
     return header + table + b"".join(rows_xor) + b"".join(rows_and)
 
 
-def write_icon(path, draw):
-    canvases = {size: draw(size) for size in (16, 32)}
+# Image size: (design size, scale). The scaled ones have 256 colours only.
+ICON_SIZES = {16: (16, 1), 32: (32, 1), 24: (16, 1.5), 48: (32, 1.5), 64: (32, 2)}
+
+
+def write_icon(path, draw, scaled):
+    """scaled: the sizes for scaled displays this icon is shown at (a 16-pixel button icon at 150 %
+    needs 24; at 200 % it takes the 32-pixel drawing)."""
+    sizes = sorted((32, 16) + scaled, reverse=True)
+    canvases = {size: draw(*ICON_SIZES[size]) for size in sizes}
     palette256 = icon_palette_256(canvases.values())
     images = []
-    for bits, palette in ((4, VGA16), (8, palette256)):
-        for size in (32, 16):
+    for bits, palette, depth_sizes in ((4, VGA16, (32, 16)), (8, palette256, sizes)):
+        for size in depth_sizes:
             images.append((size, bits, icon_image(canvases[size], bits, palette)))
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
@@ -300,10 +317,11 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "ui", "images")
     os.makedirs(out, exist_ok=True)
-    write_icon(os.path.join(out, "zarpex32.ico"), program_icon)
-    write_icon(os.path.join(out, "cabinet_small.ico"), small_cabinet_icon)
-    write_icon(os.path.join(out, "folder_open.ico"), open_folder_icon)
+    write_icon(os.path.join(out, "zarpex32.ico"), program_icon, (64, 48, 24))
+    write_icon(os.path.join(out, "cabinet_small.ico"), small_cabinet_icon, (24,))
+    write_icon(os.path.join(out, "folder_open.ico"), open_folder_icon, (24,))
     write_banner(os.path.join(out, "about_banner.bmp"))
+    write_banner(os.path.join(out, "about_banner_2x.bmp"), 800, 140)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,8 @@
 # prepares a sample installation on the Wine drive C:, unpacks it through setuphost in setup-call
 # mode under Wine, and prints the progress, the outcome, the unpacked tree and the records that
 # registered the archive. Works without a terminal and without an X display (build/win32/wine-run
-# brings its own). A failed step ends the run with one line naming it and a non-zero exit code.
+# brings its own). A failed step ends the run with one line naming it and a non-zero exit code; on a
+# machine that cannot run 32-bit Windows programs the run stops after packing, says why, and exits 77.
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 jobs=${JOBS:-2}
@@ -30,6 +31,11 @@ echo "== $program: the program with the sample packed file behind it"
 "$zpack" create "$program" --title "Connect Beispielarchiv" --subdir '\ARCHIVE\SYSTEM\connect' --ascii \
   --time 1230768000 --append-to build/win32/Zarpex32.exe sample/connect >/dev/null || failed "packing the sample" $?
 "$zpack" test "$program" || failed "testing the packed sample" $?
+
+if ! why=$(tools/runs-win32.sh); then
+  echo "run-sample: NOT RUN: the setup-call run under Wine: $why" >&2
+  exit 77
+fi
 
 printf '%s\n' '== sample installation C:\zelvar (server ZELVAR1, volume SYS)'
 quiet "preparing the Wine prefix" "$wine" --start

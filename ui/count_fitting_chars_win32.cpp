@@ -1,4 +1,4 @@
-// How many path characters fit into a text control, measured with the control's device context.
+// How many path characters fit into a text control, measured with the font it draws with.
 #include <windows.h>
 
 #include "ui/path_display.h"
@@ -9,9 +9,11 @@ int CountFittingChars(WindowHandle dialog, int controlId) {
   HDC dc = GetDC(control);
   if (dc == nullptr) return 0;
 
-  // The font the device context holds now (no font is selected into it first), at normal weight.
+  // The control's own font, which follows the display scale, at normal weight; a control without
+  // one draws with the device context's font.
   LOGFONTA logFont;
-  HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
+  HGDIOBJ current = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+  if (current == nullptr) current = GetCurrentObject(dc, OBJ_FONT);
   if (current == nullptr || GetObjectA(current, sizeof logFont, &logFont) == 0) {
     ReleaseDC(control, dc);
     return 0;

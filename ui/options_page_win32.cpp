@@ -33,28 +33,38 @@ void StoreFields(HWND page) {
   ReadField(page, IDC_TARGET_EDIT, g_jobSettings.targetDir, kPathChars);
 }
 
-void FillPage(HWND page) {
-  const HINSTANCE instance = static_cast<HINSTANCE>(g_jobSettings.instance);
-  g_optionsPage.folderIcon =
-      static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_FOLDER_OPEN), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-  g_optionsPage.cabinetIcon = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDI_CABINET_SMALL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-  ShowHeader(page);
-  SetDlgItemTextA(page, IDC_NAME_EDIT, g_jobSettings.archiveName);
-  SendDlgItemMessageA(page, IDC_SOURCE_BROWSE, BM_SETIMAGE, IMAGE_ICON,
-                      reinterpret_cast<LPARAM>(g_optionsPage.cabinetIcon));
-  SendDlgItemMessageA(page, IDC_TARGET_BROWSE, BM_SETIMAGE, IMAGE_ICON,
-                      reinterpret_cast<LPARAM>(g_optionsPage.folderIcon));
-  SetDlgItemTextA(page, IDC_SOURCE_EDIT, g_jobSettings.sourcePath);
-  SetDlgItemTextA(page, IDC_TARGET_EDIT, g_jobSettings.targetDir);
-  CheckDlgButton(page, IDC_ADJUST_TARGET, g_jobSettings.targetGiven == 0 ? BST_CHECKED : BST_UNCHECKED);
-}
-
 void DestroyIcons() {
   if (g_optionsPage.cabinetIcon != nullptr) DestroyIcon(g_optionsPage.cabinetIcon);
   if (g_optionsPage.folderIcon != nullptr) DestroyIcon(g_optionsPage.folderIcon);
   g_optionsPage.cabinetIcon = nullptr;
   g_optionsPage.folderIcon = nullptr;
+}
+
+// The page's icons at its display scale: the header's and the browse buttons' (16 pixels at 100 %).
+void ShowIcons(HWND page) {
+  const HINSTANCE instance = static_cast<HINSTANCE>(g_jobSettings.instance);
+  const int size = ScaleForDpi(16, WindowDpi(page));
+  ShowHeaderIcon(page);
+  const OptionsPageState shown = g_optionsPage;  // destroyed once the buttons hold the new ones
+  g_optionsPage.folderIcon = static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_FOLDER_OPEN), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  g_optionsPage.cabinetIcon = static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_CABINET_SMALL), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  SendDlgItemMessageA(page, IDC_SOURCE_BROWSE, BM_SETIMAGE, IMAGE_ICON,
+                      reinterpret_cast<LPARAM>(g_optionsPage.cabinetIcon));
+  SendDlgItemMessageA(page, IDC_TARGET_BROWSE, BM_SETIMAGE, IMAGE_ICON,
+                      reinterpret_cast<LPARAM>(g_optionsPage.folderIcon));
+  if (shown.cabinetIcon != nullptr) DestroyIcon(shown.cabinetIcon);
+  if (shown.folderIcon != nullptr) DestroyIcon(shown.folderIcon);
+}
+
+void FillPage(HWND page) {
+  ShowIcons(page);
+  ShowHeader(page);
+  SetDlgItemTextA(page, IDC_NAME_EDIT, g_jobSettings.archiveName);
+  SetDlgItemTextA(page, IDC_SOURCE_EDIT, g_jobSettings.sourcePath);
+  SetDlgItemTextA(page, IDC_TARGET_EDIT, g_jobSettings.targetDir);
+  CheckDlgButton(page, IDC_ADJUST_TARGET, g_jobSettings.targetGiven == 0 ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void NameEdited(HWND page) {
@@ -156,6 +166,9 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
       DestroyIcons();
       return TRUE;
+    case kDpiChangedAfterParent:
+      ShowIcons(page);
+      return FALSE;
     case WM_NOTIFY: {
       const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->code == static_cast<UINT>(PSN_KILLACTIVE)) {

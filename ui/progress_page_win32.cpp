@@ -194,7 +194,13 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
       SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
       g_progressPage.fitChars = CountFittingChars(page, IDC_SOURCE_TEXT);
       g_progressPage.firstActivation = true;
+      ShowHeaderIcon(page);
       return TRUE;
+    case kDpiChangedAfterParent:
+      // Another display scale: the system rescales the page and its font, not its icon.
+      ShowHeaderIcon(page);
+      g_progressPage.fitChars = CountFittingChars(page, IDC_SOURCE_TEXT);
+      return FALSE;
     case WM_DESTROY:
       // Torn down while a job runs (the sheet cannot be closed then, but windows can be destroyed
       // from outside): the job is asked to stop and rolls back; ShowPropertySheet waits for it.

@@ -7,6 +7,7 @@
 #define IDI_CABINET_SMALL 103
 #define IDI_FOLDER_OPEN 104
 #define IDB_ABOUT_BANNER 5200
+#define IDB_ABOUT_BANNER_2X 5202  /* the banner at 200 % */
 
 /* Dialog templates. */
 #define IDD_PROGRESS_PAGE 101
@@ -17,6 +18,7 @@
 /* Header shared by both pages. */
 #define IDC_HEADER_ROOT 1025
 #define IDC_HEADER_NAME 1026
+#define IDC_HEADER_ICON 1030
 
 /* Options page. */
 #define IDC_NAME_LABEL 1000
@@ -62,6 +64,7 @@
 #define IDC_ABOUT_INTERNAL_LABEL 5103
 #define IDC_ABOUT_INTERNAL 5104
 #define IDC_ABOUT_COPYRIGHT 5105
+#define IDC_ABOUT_BANNER 5106
 
 /* Property sheet buttons and the system-menu command of the About box. */
 #define IDC_SHEET_APPLY 12321

@@ -25,6 +25,20 @@ __declspec(dllexport) void SetWindowPos(HWND parent, HWND child, int x, int y);
 // The same for the dialog's control with that id.
 __declspec(dllexport) void SetWindowPos(HWND dialog, int controlId, int x, int y);
 
+// ---- display scale ----
+// Dots per inch of the window's display (96 at 100 %).
+int WindowDpi(HWND window);
+int ScaleForDpi(int pixels, int dpi);
+// The About banner drawn for that scale (the caller deletes it).
+HBITMAP LoadBannerForDpi(int dpi);
+// The icon at size (pixels at 100 %) for that scale; kept for the process's life, never destroyed.
+HICON IconForDpi(int iconId, int size, int dpi);
+// The program icon of a page's header at the page's scale.
+void ShowHeaderIcon(HWND page);
+// Sent to child windows after their top-level window moved to a display of another scale.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+constexpr UINT kDpiChanged = 0x02E0;
+
 // ---- About box ----
 INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 extern const char kProgramName[];      // "Zarpex32"

@@ -42,6 +42,24 @@ TEST_F(FittingTest, CountGrowsWithTheControlsWidth) {
   EXPECT_LT(narrow, 200);
 }
 
+// The control's font decides, as at a display scale of 200 % where the dialog font is twice as high.
+TEST_F(FittingTest, MeasuresWithTheControlsOwnFont) {
+  const int withDefaultFont = CountFittingChars(dialog_, 1015);
+  HFONT small = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Tahoma");
+  HFONT large = CreateFontA(-22, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Tahoma");
+  HWND field = GetDlgItem(dialog_, 1015);
+  SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(small), FALSE);
+  const int withSmallFont = CountFittingChars(dialog_, 1015);
+  SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(large), FALSE);
+  const int withLargeFont = CountFittingChars(dialog_, 1015);
+  SendMessageA(field, WM_SETFONT, 0, FALSE);
+  DeleteObject(small);
+  DeleteObject(large);
+  EXPECT_GT(withSmallFont, withDefaultFont);  // the bold system font is wider than an 8-point text
+  // Twice the height, about twice the width per character: about half the count.
+  EXPECT_NEAR(withLargeFont + 3, (withSmallFont + 3) / 2, (withSmallFont + 3) / 8);
+}
+
 TEST_F(FittingTest, MissingControlGivesZero) {
   EXPECT_EQ(CountFittingChars(dialog_, 4242), 0);
   EXPECT_EQ(CountFittingChars(nullptr, 1014), 0);

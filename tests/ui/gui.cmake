@@ -7,9 +7,19 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp AND TARGET uidri
   set_tests_properties(gui_prefix PROPERTIES FIXTURES_SETUP gui TIMEOUT 300 RUN_SERIAL TRUE)
   add_test(NAME gui_prefix_stop COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} stop)
   set_tests_properties(gui_prefix_stop PROPERTIES FIXTURES_CLEANUP gui)
-  foreach(script gui_frame gui_options gui_unpack gui_cancel)
+  foreach(script gui_frame gui_options gui_unpack gui_cancel gui_scale)
     add_test(NAME ${script} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/${script}.txt)
     set_tests_properties(${script} PROPERTIES FIXTURES_REQUIRED gui TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
+  endforeach()
+  # The sheet at 150 % and 200 %, each scale in a prefix of its own (its LogPixels); the scripts
+  # that drive jobs and questions run at 100 % only, their windows are the same at every scale.
+  foreach(dpi 144 192)
+    add_test(NAME gui_prefix_${dpi} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} init ${dpi})
+    set_tests_properties(gui_prefix_${dpi} PROPERTIES FIXTURES_SETUP gui${dpi} TIMEOUT 300 RUN_SERIAL TRUE)
+    add_test(NAME gui_prefix_stop_${dpi} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} stop ${dpi})
+    set_tests_properties(gui_prefix_stop_${dpi} PROPERTIES FIXTURES_CLEANUP gui${dpi})
+    add_test(NAME gui_scale_${dpi} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/gui_scale.txt ${dpi})
+    set_tests_properties(gui_scale_${dpi} PROPERTIES FIXTURES_REQUIRED gui${dpi} TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
   endforeach()
 endif()
 

@@ -16,6 +16,11 @@
 //               expect-menu <pos> <t>    expect-progress <min> <high> [max]  wait-text <id> <t> <s>
 //               click <id>               command <id>            tab <n>
 //               settext <id> <t>         focus <id>              syscommand <n>     shot <name>
+// Scale:        expect-dpi <n>           expect-dlu <id> <x> <y> <w> <h>   expect-size <id> <w> <h>
+//               expect-layout            expect-fits <id>        (on the current page; the same with
+//               dexpect-dlu, dexpect-layout, dexpect-fits and dexpect-image-fills <id> on the dialog)
+//               Dialog units are those of the templates' font at the screen's scale; expect-size
+//               takes pixels at 100 %.
 // Dialogs:      box <button> <shot|-> <text>   (a message box: text, title 4000, then the button)
 //               wait-box <s>
 //               no-dialog <ms>           dialog <s>              dexpect-title <t>
@@ -35,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "scale_checks.h"
 #include "ui_probe.h"
 
 namespace {
@@ -200,6 +206,39 @@ struct Driver {
     sheet = nullptr;
   }
 
+  void Check(const std::string& problem) {
+    if (!problem.empty()) Fail(problem);
+  }
+
+  // The scale commands, on the current page of the sheet or on the dialog ("d" commands).
+  bool RunScaleCheck(const std::string& c, const std::vector<std::string>& w) {
+    auto num = [&](size_t i) { return i < w.size() ? atoi(w[i].c_str()) : 0; };
+    const bool onDialog = c[0] == 'd';
+    const std::string check = onDialog ? c.substr(1) : c;
+    if (check != "expect-dlu" && check != "expect-size" && check != "expect-layout" && check != "expect-fits" &&
+        check != "expect-image-fills")
+      return false;
+    if (onDialog ? !NeedDialog() : !NeedSheet()) return true;
+    HWND window = onDialog ? dialog : probe::CurrentPage(sheet);
+    if (check == "expect-dlu") {
+      Check(scale::CheckDialogUnits(window, num(1), num(2), num(3), num(4), num(5)));
+    } else if (check == "expect-size") {
+      RECT rect = ScreenRect(GetDlgItem(window, num(1)));
+      const int width = rect.right - rect.left;
+      const int height = rect.bottom - rect.top;
+      if (abs(width - scale::Scaled(num(2))) > 1 || abs(height - scale::Scaled(num(3))) > 1)
+        Fail("control " + w[1] + " is " + std::to_string(width) + "x" + std::to_string(height) + ", expected " +
+             std::to_string(scale::Scaled(num(2))) + "x" + std::to_string(scale::Scaled(num(3))));
+    } else if (check == "expect-layout") {
+      Check(scale::CheckLayout(window));
+    } else if (check == "expect-fits") {
+      Check(scale::CheckTextFits(GetDlgItem(window, num(1))));
+    } else {
+      Check(scale::CheckImageFills(GetDlgItem(window, num(1))));
+    }
+    return true;
+  }
+
   void ExpectEqual(const std::string& what, const std::string& actual, const std::string& expected) {
     if (actual != expected) Fail(what + ": \"" + actual + "\", expected \"" + expected + "\"");
   }
@@ -349,6 +388,11 @@ struct Driver {
       if (w.size() < (c == "reg-set" ? 5u : 4u) || !SetRegistry(w, c == "reg-delete")) Fail("registry");
       return;
     }
+    if (c == "expect-dpi") {
+      if (scale::ScreenDpi() != num(1)) Fail("the screen has " + std::to_string(scale::ScreenDpi()) + " dpi");
+      return;
+    }
+    if (RunScaleCheck(c, w)) return;
     if (c == "box") return Box(w);
     if (c == "wait-box") {
       if (!WaitFor(num(1) * 1000, [&] {
@@ -493,6 +537,7 @@ struct Driver {
 }  // namespace
 
 int main(int argc, char** argv) {
+  scale::BecomeDpiAware();
   Driver driver;
   const char* script = nullptr;
   for (int i = 1; i < argc; ++i) {
