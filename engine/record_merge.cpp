@@ -4,6 +4,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/record_lock.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 
@@ -169,12 +170,14 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 void RegisterInParent(const char* ownRecord, const char* parentDir) {
   const FileHandle file = OpenDirectoryFile(parentDir);
   if (file == kNoFile) return;
+  LockRecordsForMerge(file);  // other runs merging into this file wait from here to the write
   char name[kRecordTagsSize];
   ReadRecordTag(ownRecord, TagName, name, sizeof name);
   char found[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagName, name, found);
   const uint32_t slot = scan.match >= 0 ? static_cast<uint32_t>(scan.match) : FreeOrAppendSlot(scan);
   WriteRecordAt(file, slot, ownRecord);
+  UnlockRecordsForMerge(file);
   OsCloseFile(file);
 }
 
@@ -182,11 +185,13 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
 int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   const FileHandle file = OpenDirectoryFile(parentDir);
   if (file == kNoFile) return 0;
+  LockRecordsForMerge(file);
   char record[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagPath, ancestorPath, record);
   if (scan.match >= 0) {
     ClearSlotFree(record);
     WriteRecordAt(file, static_cast<uint32_t>(scan.match), record);
+    UnlockRecordsForMerge(file);
     OsCloseFile(file);
     return 1;
   }
@@ -196,6 +201,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   SetRecordTag(record, lastComponent, kNameTagChars, TagName);
   SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
   WriteRecordAt(file, FreeOrAppendSlot(scan), record);
+  UnlockRecordsForMerge(file);
   OsCloseFile(file);
   return 0;
 }
