@@ -212,11 +212,17 @@ TEST_F(ConcurrentJobs, ManyRunsIntoOneExistingTargetTakeTurns) {
   }
 }
 
+// The parent has reusable slots early in the file: every merge scans on to the end for the last one,
+// so that two merges that are not kept apart would choose the same slot.
 TEST_F(ConcurrentJobs, SiblingTargetsBelowAFullParentAreAllRegisteredOnce) {
+  constexpr int kRounds = 3;
+  constexpr size_t kFirstFree = 100;
   Bytes old;
   for (int i = 0; i < 3000; ++i) {
     Bytes record(kRecordSize, 0);
     record[3] = 0x10;
+    const bool free = i >= static_cast<int>(kFirstFree) && i < static_cast<int>(kFirstFree) + kRounds * kRuns;
+    if (free) record[1] = 0x04;  // RecordSlotFree
     char* tags = reinterpret_cast<char*>(record.data()) + kRecordTagsOffset;
     const std::string name = "alt" + std::to_string(i);
     SetTagText(tags, kRecordTagsSize, name.c_str(), 90, TagName);
@@ -224,9 +230,9 @@ TEST_F(ConcurrentJobs, SiblingTargetsBelowAFullParentAreAllRegisteredOnce) {
     old.insert(old.end(), record.begin(), record.end());
   }
   ASSERT_TRUE(WriteBytes(System() + "\\archive.dir", old));
-  // A small archive: the runs reach their merges together. Three rounds of new siblings.
+  // A small archive: the runs reach their merges together.
   ASSERT_TRUE(WritePackedFile(At("b.zpk"), {FileEntry("\\klein.txt", Text("klein"))}));
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < kRounds; ++round) {
     std::vector<std::string> targets;
     for (int i = 0; i < kRuns; ++i) targets.push_back(System() + "\\neu" + std::to_string(round * kRuns + i));
     EXPECT_EQ(RunAtOnce(targets, "b.zpk"), std::vector<long>(kRuns, 0));
@@ -235,12 +241,17 @@ TEST_F(ConcurrentJobs, SiblingTargetsBelowAFullParentAreAllRegisteredOnce) {
       EXPECT_TRUE(ReadBytes(target + "\\klein.txt", &data) && data == Text("klein")) << target;
     }
   }
+  // The new records fill the reusable slots; every other record is as it was.
   Bytes records;
   ReadBytes(System() + "\\archive.dir", &records);
-  ASSERT_EQ(records.size(), old.size() + 3 * kRuns * kRecordSize);
-  EXPECT_TRUE(std::equal(old.begin(), old.end(), records.begin())) << "an old record was changed";
+  ASSERT_EQ(records.size(), old.size());
+  const size_t freeBytes = kRounds * kRuns * kRecordSize;
+  EXPECT_TRUE(std::equal(old.begin(), old.begin() + kFirstFree * kRecordSize, records.begin()) &&
+              std::equal(old.begin() + kFirstFree * kRecordSize + freeBytes, old.end(),
+                         records.begin() + kFirstFree * kRecordSize + freeBytes))
+      << "an old record was changed";
   const std::vector<std::string> names = TagValues(System() + "\\archive.dir", TagName);
-  for (int i = 0; i < 3 * kRuns; ++i) EXPECT_EQ(Count(names, "neu" + std::to_string(i)), 1u) << i;
+  for (int i = 0; i < kRounds * kRuns; ++i) EXPECT_EQ(Count(names, "neu" + std::to_string(i)), 1u) << i;
   EXPECT_EQ(TagValues(At("zelvar\\ARCHIVE\\archive.dir"), TagPath),
             std::vector<std::string>({"ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM"}));
 }
