@@ -14,7 +14,7 @@ constexpr uint64_t kRecordMergeLockOffset = 1ull << 62;
 // (behind the merge lock, so that claims of siblings and merges never meet).
 uint64_t TargetClaimOffset(const char* targetDir);
 
-// Opens a directory's "archive.dir" as the merge does: made writable, created when missing.
+// Opens a directory's "archive.dir" for the merge and the claim: made writable, created when missing.
 FileHandle OpenArchiveDirFile(const char* dir);
 
 // Waits until the merge lock of an open record file is taken. 0 when the file system has no locks

@@ -11,7 +11,6 @@
 namespace {
 
 const char kArchiveAdd[] = "archive.add";
-const char kArchiveDir[] = "archive.dir";
 constexpr int kNameTagChars = 90;
 constexpr int kTitleTagChars = 95;
 constexpr int kAncestorLevels = 51;
@@ -88,17 +87,6 @@ int EqualOemNoCase(const char* a, const char* b) {
 
 int IsSlotFree(const char* record) { return (RecordWord(record, kRecordFlagsOffset) & RecordSlotFree) != 0; }
 
-// Opens an "archive.dir" for reading and writing, made writable first and created when missing.
-FileHandle OpenDirectoryFile(const char* dir) {
-  char path[kPathBuffer];
-  if (!RecordFilePath(path, dir, kArchiveDir)) return kNoFile;
-  const uint32_t attributes = OsGetAttributes(path);
-  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
-    OsSetAttributes(path, attributes & ~kAttrReadOnly);
-  }
-  return OsOpenFile(path, FileOpenReadWriteCreate);
-}
-
 int ReadRecordAt(FileHandle file, uint32_t index, char* record) {
   if (OsSeekFile(file, static_cast<int64_t>(index) * kRecordSize, SeekFromStart) < 0) return 0;
   return OsReadFile(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize);
@@ -168,7 +156,7 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 
 // Step 3: the archive's record in its parent's "archive.dir": by name, else the last free slot, else appended.
 void RegisterInParent(const char* ownRecord, const char* parentDir) {
-  const FileHandle file = OpenDirectoryFile(parentDir);
+  const FileHandle file = OpenArchiveDirFile(parentDir);
   if (file == kNoFile) return;
   LockRecordsForMerge(file);  // other runs merging into this file wait from here to the write
   char name[kRecordTagsSize];
@@ -183,7 +171,7 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
 
 // Step 4.3/4.4 for one ancestor; 1 when it was registered already, so that the walk ends.
 int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
-  const FileHandle file = OpenDirectoryFile(parentDir);
+  const FileHandle file = OpenArchiveDirFile(parentDir);
   if (file == kNoFile) return 0;
   LockRecordsForMerge(file);
   char record[kRecordSize];

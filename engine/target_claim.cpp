@@ -75,7 +75,7 @@ int TakeTargetClaim() {
   char target[kPathBuffer];
   StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
   char parent[kPathBuffer];
-  if (!ParentDirectory(parent, target)) return 1;
+  if (!ParentDirectory(parent, target) || parent[0] == '\0') return 1;
 
   // A top-level archive is registered nowhere: its parent gets no "archive.dir" for the claim.
   if (IsTopLevelPath(g_jobSettings.archiveRoot)) {
