@@ -22,6 +22,7 @@ enum QuestionType {
   QuestionNotEnoughSpace = 5,
   QuestionTargetExists = 6,
   QuestionTargetNotRenamed = 7,
+  QuestionTargetClaimed = 8,  // another installation of the same target has not ended in time
 };
 enum ProgressSubCode { ProgressDirectory = 1, ProgressFileName = 2, ProgressEntryCount = 3, ProgressPosition = 4 };
 

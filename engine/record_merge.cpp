@@ -4,13 +4,13 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/record_lock.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 
 namespace {
 
 const char kArchiveAdd[] = "archive.add";
-const char kArchiveDir[] = "archive.dir";
 constexpr int kNameTagChars = 90;
 constexpr int kTitleTagChars = 95;
 constexpr int kAncestorLevels = 51;
@@ -76,17 +76,6 @@ int EqualOemNoCase(const char* a, const char* b) {
 }
 
 int IsSlotFree(const char* record) { return (RecordWord(record, kRecordFlagsOffset) & RecordSlotFree) != 0; }
-
-// Opens an "archive.dir" for reading and writing, made writable first and created when missing.
-FileHandle OpenDirectoryFile(const char* dir) {
-  char path[kPathBuffer];
-  if (!RecordFilePath(path, dir, kArchiveDir)) return kNoFile;
-  const uint32_t attributes = OsGetAttributes(path);
-  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
-    OsSetAttributes(path, attributes & ~kAttrReadOnly);
-  }
-  return OsOpenFile(path, FileOpenReadWriteCreate);
-}
 
 int ReadRecordAt(FileHandle file, uint32_t index, char* record) {
   if (OsSeekFile(file, static_cast<int64_t>(index) * kRecordSize, SeekFromStart) < 0) return 0;
@@ -157,26 +146,30 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 
 // Step 3: the archive's record in its parent's "archive.dir": by name, else the last free slot, else appended.
 void RegisterInParent(const char* ownRecord, const char* parentDir) {
-  const FileHandle file = OpenDirectoryFile(parentDir);
+  const FileHandle file = OpenArchiveDirFile(parentDir);
   if (file == kNoFile) return;
+  LockRecordsForMerge(file);  // other runs merging into this file wait from here to the write
   char name[kRecordTagsSize];
   ReadRecordTag(ownRecord, TagName, name, sizeof name);
   char found[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagName, name, found);
   const uint32_t slot = scan.match >= 0 ? static_cast<uint32_t>(scan.match) : FreeOrAppendSlot(scan);
   WriteRecordAt(file, slot, ownRecord);
+  UnlockRecordsForMerge(file);
   OsCloseFile(file);
 }
 
 // Step 4.3/4.4 for one ancestor; 1 when it was registered already, so that the walk ends.
 int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
-  const FileHandle file = OpenDirectoryFile(parentDir);
+  const FileHandle file = OpenArchiveDirFile(parentDir);
   if (file == kNoFile) return 0;
+  LockRecordsForMerge(file);
   char record[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagPath, ancestorPath, record);
   if (scan.match >= 0) {
     ClearSlotFree(record);
     WriteRecordAt(file, static_cast<uint32_t>(scan.match), record);
+    UnlockRecordsForMerge(file);
     OsCloseFile(file);
     return 1;
   }
@@ -186,6 +179,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   SetRecordTag(record, lastComponent, kNameTagChars, TagName);
   SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
   WriteRecordAt(file, FreeOrAppendSlot(scan), record);
+  UnlockRecordsForMerge(file);
   OsCloseFile(file);
   return 0;
 }

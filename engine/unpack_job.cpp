@@ -9,6 +9,7 @@
 #include "engine/extraction.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
+#include "engine/target_claim.h"
 #include "ui/message_texts.h"
 
 namespace {
@@ -17,6 +18,7 @@ constexpr int kFileNameField = 1016;   // progress page: name of the file being 
 constexpr int kDirectoryField = 1014;  // progress page: directory being written
 
 int CloseSourceAndStop() {
+  ReleaseTargetClaim();
   if (g_sourceFile != kNoFile) OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;
   return 0;
@@ -84,6 +86,8 @@ int PrepareJob() {
     return CloseSourceAndStop();
   }
   if (CheckStopRequested()) return CloseSourceAndStop();
+  // From here on the job touches the target: no other run may work on it until this job has ended.
+  if (!TakeTargetClaim()) return CloseSourceAndStop();
   if (!CheckFreeSpace()) return CloseSourceAndStop();
   if (CheckStopRequested()) return CloseSourceAndStop();
 
@@ -101,7 +105,9 @@ int PrepareJob() {
   return 1;
 }
 
-int RunUnpackJob() {
+namespace {
+
+int RunJobSteps() {
   // The job cleans up with its own copies: the options page may change the settings while an
   // abandoned job (its worker ended by force) is still rolling back.
   char target[kPathBuffer];
@@ -134,4 +140,12 @@ int RunUnpackJob() {
     if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
   }
   return 1;
+}
+
+}  // namespace
+
+int RunUnpackJob() {
+  const int result = RunJobSteps();
+  ReleaseTargetClaim();  // after the roll-back or the backup's deletion: the whole job is one claim
+  return result;
 }

@@ -33,6 +33,14 @@ int64_t OsSeekFile(FileHandle file, int64_t offset, FileSeekOrigin origin); // n
 int64_t OsFileLength(FileHandle file);                                      // -1 on error
 void OsCloseFile(FileHandle file);
 
+// ---- byte-range locks, for keeping runs of this program apart (also on other machines) ----
+// An exclusive lock of one byte at `offset` of an open file, far beyond any data, so that readers
+// and writers of the data are never blocked. Not waiting: LockBusy when another handle or process
+// holds it. The system releases it when the file is closed or the process ends in any way.
+enum LockResult { LockTaken = 1, LockBusy = 0, LockUnavailable = -1 };  // unavailable: no locks here
+LockResult OsTryLockFileByte(FileHandle file, uint64_t offset);
+void OsUnlockFileByte(FileHandle file, uint64_t offset);
+
 // ---- attributes, directories, names ----
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kAttrReadOnly = 0x01;

@@ -15,6 +15,7 @@ enum TextId {
   TextNotEnoughSpace = 4506,
   TextOutputFailed = 4507,
   TextDriveNotReady = 4508,
+  TextTargetClaimed = 4509,
   TextCancelQuestion = 4600,
   TextTargetExists = 4601,
   TextJobSucceeded = 4700,
@@ -23,6 +24,7 @@ enum TextId {
   TextCancelButton = 5002,
   TextSourceFilter = 5012,
   TextDeletingBackup = 5013,
+  TextWaitingForTarget = 5014,
 };
 
 // Loads a string into buffer (size in characters); an empty string when it is missing.

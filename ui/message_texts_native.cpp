@@ -26,6 +26,9 @@ const TextEntry kTexts[] = {
      "Es werden mindestens %ld.%ld MByte freier Speicherplatz ben\366tigt."},
     {4507, "Achtung!\n\nDie folgende Zieldatei kann nicht ge\366ffnet werden:\n\n%s"},
     {4508, "Achtung!\n\nLaufwerk/Volume \273%s\253 nicht bereit."},
+    {4509,
+     "Achtung!\n\nDas Zielverzeichnis wird von einer anderen Installation belegt!\n"
+     "Bitte versuchen Sie es sp\344ter noch einmal."},
     {4600, "Soll der Entpackvorgang wirklich beendet werden?"},
     {4601, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?"},
     {4700, "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS eingerichtet!"},
@@ -34,6 +37,7 @@ const TextEntry kTexts[] = {
     {5002, "Abbrechen"},
     {5012, "Programme (*.exe)|*.exe|Alle Dateien (*.*)|*.*||"},
     {5013, "Backupverzeichnis l\366schen"},
+    {5014, "Warten auf andere Installation"},
 };
 
 }  // namespace

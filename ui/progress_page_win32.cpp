@@ -118,6 +118,9 @@ void Question(HWND page, WPARAM type, LPARAM lParam) {
     case QuestionTargetNotRenamed:
       WriteAnswer(lParam, ShowMessage(page, TextTargetNotRenamed, flags) == IDOK ? 1 : 0);
       break;
+    case QuestionTargetClaimed:
+      WriteAnswer(lParam, ShowMessage(page, TextTargetClaimed, flags) == IDOK ? 1 : 0);
+      break;
     default:
       WriteAnswer(lParam, 1);
       break;

@@ -93,6 +93,9 @@ TEST_F(SheetTest, QuestionsShowTheirTextsAndWriteTheAnswers) {
   EXPECT_EQ(text, "Achtung!\n\nDie Quelldatei ist entwerder defekt oder\nkeine durch Zarpin32 erstellte Datei.");
   EXPECT_EQ(Ask(QuestionSourceNotOpened, IDOK, &text), 1);
   EXPECT_EQ(text, "Achtung!\n\nDie Quelldatei kann nicht ge\xF6" "ffnet werden.");
+  EXPECT_EQ(Ask(QuestionTargetClaimed, IDOK, &text), 1);
+  EXPECT_EQ(text, "Achtung!\n\nDas Zielverzeichnis wird von einer anderen Installation belegt!\n"
+                  "Bitte versuchen Sie es sp\xE4ter noch einmal.");
 
   // A type the page does not know: no box, answer 1.
   int answer = -7;

@@ -38,6 +38,8 @@ const Expected kExpected[] = {
      "Es werden mindestens %ld.%ld MByte freier Speicherplatz ben\xF6tigt."},
     {4507, "Achtung!\n\nDie folgende Zieldatei kann nicht ge\xF6" "ffnet werden:\n\n%s"},
     {4508, "Achtung!\n\nLaufwerk/Volume \xBB%s\xAB nicht bereit."},
+    {4509, "Achtung!\n\nDas Zielverzeichnis wird von einer anderen Installation belegt!\n"
+           "Bitte versuchen Sie es sp\xE4ter noch einmal."},
     {4600, "Soll der Entpackvorgang wirklich beendet werden?"},
     {4601, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?"},
     {4700, "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS eingerichtet!"},
@@ -46,6 +48,7 @@ const Expected kExpected[] = {
     {5002, "Abbrechen"},
     {5012, "Programme (*.exe)|*.exe|Alle Dateien (*.*)|*.*||"},
     {5013, "Backupverzeichnis l\xF6schen"},
+    {5014, "Warten auf andere Installation"},
 };
 
 class MessageTextsTest : public ::testing::Test {

@@ -1,0 +1,342 @@
+// Many runs of the program against one archive tree at once, as real processes: Zarpex32.exe in
+// setup-call mode without a window under Wine, forked setup-call jobs natively. One target for all,
+// sibling targets below one parent, a run killed while it holds its target, and a run that waits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "discovery/setup_call.h"
+#include "discovery/tag_list.h"
+#include "engine/record_lock.h"
+#include "engine/records.h"
+#include "engine/target_claim.h"
+#include "engine/unpack_job.h"
+#include "engine/worker.h"
+#include "tests/engine/job_support.h"
+
+#ifdef _WIN32
+#include "tests/discovery/setup_call_host.h"
+#else
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace jobtest {
+namespace {
+
+constexpr int kRuns = 8;
+
+// A started run of the program: a process under Wine, a forked job natively.
+struct JobRun {
+#ifdef _WIN32
+  HANDLE process = nullptr;
+#else
+  pid_t pid = -1;
+#endif
+};
+
+#ifndef _WIN32
+// Natively a job is over too soon to be caught holding its target: each stop check takes a while.
+void SlowEntry() { OsSleep(20); }
+// Forked runs begin their jobs at one moment (after their locators, which take different times), so
+// that they reach the steps that meet, such as the merges, together.
+std::chrono::steady_clock::time_point g_startAt;
+void AtStartTime() { std::this_thread::sleep_until(g_startAt); }
+#endif
+
+class ConcurrentJobs : public ::testing::Test {
+ protected:
+  ConcurrentJobs() : scratch_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  void SetUp() override {
+    // An installation whose "archive" directory names its server: the archive roots follow from the targets.
+    MakeDirectory(At("zelvar\\clients"));
+    ASSERT_TRUE(WriteBytes(At("zelvar\\clients\\setup.inf"), Text("[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n")));
+    MakeDirectory(System());
+    std::vector<zpack::PackEntry> entries = {DirectoryEntry("\\daten")};
+    contents_["\\daten"] = {};
+    for (int i = 0; i < 60; ++i) {
+      const std::string name = "\\daten\\f" + std::to_string(i) + ".bin";
+      contents_[name] = MixedData(24000, i);
+      entries.push_back(FileEntry(name, contents_[name]));
+    }
+    ASSERT_TRUE(WritePackedFile(At("a.zpk"), entries));
+#ifndef _WIN32
+    if (pipe(gate_) != 0) FAIL() << "no pipe";
+#endif
+  }
+  void TearDown() override {
+    SetTargetClaimBoundForTests(0);
+#ifndef _WIN32
+    close(gate_[0]);
+    if (gate_[1] >= 0) close(gate_[1]);
+#endif
+  }
+
+  std::string At(const std::string& tail) const { return scratch_ / tail; }
+  std::string System() const { return At("zelvar\\ARCHIVE\\SYSTEM"); }
+  static void MakeDirectory(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+      if (i == path.size() || path[i] == '\\') OsCreateDirectory(path.substr(0, i).c_str());
+  }
+
+  JobRun Start(const std::string& target, bool slow = false, const std::string& source = "a.zpk") {
+    const std::string options = " -Q " + At(source) + " -Z " + target;
+    JobRun run;
+#ifdef _WIN32
+    (void)slow;
+    std::string line = "\"Z:" + std::string(Z_TEST_BINARY_DIR) + "/Zarpex32.exe\" @@SETUP_CALL" + options;
+    for (char& c : line) c = c == '/' ? '\\' : c;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      CloseHandle(process.hThread);
+      run.process = process.hProcess;
+    }
+#else
+    run.pid = fork();
+    if (run.pid == 0) {
+      close(gate_[1]);
+      char go;
+      if (read(gate_[0], &go, 1) < 0) _exit(3);  // all start together when the gate opens
+      SetStopCheckObserverForTests(slow ? SlowEntry : AtStartTime);
+      std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
+      g_jobSettings.platformIsNt = 1;
+      _exit(RunSetupCall(options.c_str()) == 0 ? 0 : 1);
+    }
+#endif
+    return run;
+  }
+  void OpenGate() {
+#ifndef _WIN32
+    close(gate_[1]);
+    gate_[1] = -1;
+#endif
+  }
+  // The exit code: 0, -1, or -99 when the run could not be started.
+  static long Wait(JobRun* run) {
+#ifdef _WIN32
+    if (run->process == nullptr) return -99;
+    WaitForSingleObject(run->process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(run->process, &code);
+    CloseHandle(run->process);
+    return static_cast<long>(code);
+#else
+    int status = 0;
+    if (run->pid < 0 || waitpid(run->pid, &status, 0) != run->pid || !WIFEXITED(status)) return -99;
+    return WEXITSTATUS(status) == 0 ? 0 : -1;
+#endif
+  }
+  static void Kill(JobRun* run) {
+#ifdef _WIN32
+    TerminateProcess(run->process, 99);
+#else
+    kill(run->pid, SIGKILL);
+#endif
+    Wait(run);
+  }
+  std::vector<long> RunAtOnce(const std::vector<std::string>& targets, const std::string& source = "a.zpk") {
+#ifndef _WIN32
+    g_startAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+#endif
+    std::vector<JobRun> runs;
+    for (const std::string& target : targets) runs.push_back(Start(target, false, source));
+    OpenGate();
+    std::vector<long> codes;
+    for (JobRun& run : runs) codes.push_back(Wait(&run));
+    return codes;
+  }
+
+  // The claim on a target as another run would take it: LockTaken, or LockBusy while a run holds it.
+  LockResult ClaimFromHere(const std::string& target, FileHandle* held = nullptr) {
+    const FileHandle file = OpenArchiveDirFile(System().c_str());
+    const LockResult result = OsTryLockFileByte(file, TargetClaimOffset(target.c_str()));
+    if (held != nullptr && result == LockTaken) {
+      *held = file;
+    } else {
+      if (result == LockTaken) OsUnlockFileByte(file, TargetClaimOffset(target.c_str()));
+      OsCloseFile(file);
+    }
+    return result;
+  }
+
+  // The target holds exactly the archive, byte for byte.
+  void ExpectArchive(const std::string& target) {
+    const Tree tree = Snapshot(target);
+    EXPECT_EQ(tree.size(), contents_.size()) << Describe(tree);
+    for (const auto& item : contents_) {
+      auto found = tree.find(item.first);
+      ASSERT_NE(found, tree.end()) << item.first;
+      EXPECT_TRUE(found->second.data == item.second) << item.first;
+    }
+  }
+
+  // The values of a tag in the records of a record file, in order.
+  static std::vector<std::string> TagValues(const std::string& file, unsigned char tag) {
+    Bytes data;
+    ReadBytes(file, &data);
+    std::vector<std::string> values;
+    for (size_t at = 0; at + kRecordSize <= data.size(); at += kRecordSize) {
+      char value[kRecordTagsSize];
+      GetTagText(reinterpret_cast<char*>(data.data()) + at + kRecordTagsOffset, kRecordTagsSize, tag, value, sizeof value);
+      values.push_back(value);
+    }
+    return values;
+  }
+  static size_t Count(const std::vector<std::string>& values, const std::string& wanted) {
+    size_t n = 0;
+    for (const std::string& value : values) n += EqualNoCase(value.c_str(), wanted.c_str()) ? 1 : 0;
+    return n;
+  }
+
+  Scratch scratch_;
+  std::map<std::string, Bytes> contents_;  // the archive: names and data (empty for the directory)
+#ifndef _WIN32
+  int gate_[2] = {-1, -1};
+#endif
+};
+
+TEST_F(ConcurrentJobs, ManyRunsIntoOneExistingTargetTakeTurns) {
+  const std::string target = System() + "\\connect";
+  MakeDirectory(target);
+  ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(RunAtOnce(std::vector<std::string>(kRuns, target)), std::vector<long>(kRuns, 0)) << "round " << round;
+    ExpectArchive(target);
+    EXPECT_TRUE(BackupsOf(System(), "connect").empty()) << "round " << round;
+    EXPECT_EQ(Count(TagValues(System() + "\\archive.dir", TagName), "connect"), 1u) << "round " << round;
+  }
+}
+
+// The parent has reusable slots early in the file: every merge scans on to the end for the last one,
+// so that two merges that are not kept apart would choose the same slot.
+TEST_F(ConcurrentJobs, SiblingTargetsBelowAFullParentAreAllRegisteredOnce) {
+  constexpr int kRounds = 3;
+  constexpr size_t kFirstFree = 100;
+  Bytes old;
+  for (int i = 0; i < 3000; ++i) {
+    Bytes record(kRecordSize, 0);
+    record[3] = 0x10;
+    const bool free = i >= static_cast<int>(kFirstFree) && i < static_cast<int>(kFirstFree) + kRounds * kRuns;
+    if (free) record[1] = 0x04;  // RecordSlotFree
+    char* tags = reinterpret_cast<char*>(record.data()) + kRecordTagsOffset;
+    const std::string name = "alt" + std::to_string(i);
+    SetTagText(tags, kRecordTagsSize, name.c_str(), 90, TagName);
+    SetTagText(tags, kRecordTagsSize, ("ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM\\" + name).c_str(), -1, TagPath);
+    old.insert(old.end(), record.begin(), record.end());
+  }
+  ASSERT_TRUE(WriteBytes(System() + "\\archive.dir", old));
+  // A small archive: the runs reach their merges together.
+  ASSERT_TRUE(WritePackedFile(At("b.zpk"), {FileEntry("\\klein.txt", Text("klein"))}));
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<std::string> targets;
+    for (int i = 0; i < kRuns; ++i) targets.push_back(System() + "\\neu" + std::to_string(round * kRuns + i));
+    EXPECT_EQ(RunAtOnce(targets, "b.zpk"), std::vector<long>(kRuns, 0));
+    for (const std::string& target : targets) {
+      Bytes data;
+      EXPECT_TRUE(ReadBytes(target + "\\klein.txt", &data) && data == Text("klein")) << target;
+    }
+  }
+  // The new records fill the reusable slots; every other record is as it was.
+  Bytes records;
+  ReadBytes(System() + "\\archive.dir", &records);
+  ASSERT_EQ(records.size(), old.size());
+  const size_t freeBytes = kRounds * kRuns * kRecordSize;
+  EXPECT_TRUE(std::equal(old.begin(), old.begin() + kFirstFree * kRecordSize, records.begin()) &&
+              std::equal(old.begin() + kFirstFree * kRecordSize + freeBytes, old.end(),
+                         records.begin() + kFirstFree * kRecordSize + freeBytes))
+      << "an old record was changed";
+  const std::vector<std::string> names = TagValues(System() + "\\archive.dir", TagName);
+  for (int i = 0; i < kRounds * kRuns; ++i) EXPECT_EQ(Count(names, "neu" + std::to_string(i)), 1u) << i;
+  EXPECT_EQ(TagValues(At("zelvar\\ARCHIVE\\archive.dir"), TagPath),
+            std::vector<std::string>({"ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM"}));
+}
+
+TEST_F(ConcurrentJobs, ARunKilledWhileItHoldsItsTargetBlocksNothing) {
+  const std::string target = System() + "\\connect";
+  JobRun run = Start(target, true);
+  OpenGate();
+  bool held = false;
+  for (int i = 0; i < 3000 && !held; ++i) {
+    held = ClaimFromHere(target) == LockBusy;
+    if (!held) OsSleep(5);
+  }
+  ASSERT_TRUE(held) << "the run never held its target";
+  Kill(&run);
+
+  // The next run must not wait at all: with the shortest bound, a wait would end it with code 8.
+  SetTargetClaimBoundForTests(1);
+  std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
+  g_jobSettings.platformIsNt = 1;
+  EXPECT_EQ(RunSetupCall((" -Q " + At("a.zpk") + " -Z " + target).c_str()), 0);
+  EXPECT_EQ(g_jobSettings.error, 0u);
+  ExpectArchive(target);
+}
+
+#ifndef _WIN32
+std::atomic<int> g_stopQueries{0};
+MessageResult AnswerStop(WindowHandle, uint32_t message, MessageWParam, MessageLParam, int) {
+  if (message != UM_SETUP_QUERY_STOP) return 0;
+  ++g_stopQueries;
+  return 1;
+}
+#endif
+
+TEST_F(ConcurrentJobs, AStopOrACancelWhileWaitingChangesNothing) {
+  const std::string target = System() + "\\connect";
+  const char* root = "ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect";
+  MakeDirectory(target);
+  ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+  FileHandle claim = kNoFile;
+  ASSERT_EQ(ClaimFromHere(target, &claim), LockTaken);
+  const Tree before = Snapshot(scratch_.path());
+
+  // Setup call: the setup program's stop query is asked during the wait as during the job.
+#ifdef _WIN32
+  zdisc::HostRun host = zdisc::RunSetupHost({"--stop-after", "1", "--", "-Q", At("a.zpk"), "-Z", target});
+  EXPECT_EQ(host.With("query-stop "), std::vector<std::string>({"1 -> 1"})) << host.output;
+  EXPECT_EQ(host.Done(), 0) << host.output;
+  EXPECT_EQ(host.Exit(), -1) << host.output;
+#else
+  OsSetMessageHandlerForTests(AnswerStop);
+  SetUpJob(At("a.zpk"), target, true, root);
+  g_jobSettings.parentWindow = reinterpret_cast<WindowHandle>(0x7200);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(g_stopQueries.load(), 1);
+  EXPECT_EQ(g_jobSettings.error, 0u);
+  OsSetMessageHandlerForTests(nullptr);
+#endif
+
+  // Interactive: the page shows whom the job waits for, and a cancel ends the wait.
+  Page page;
+  SetUpJob(At("a.zpk"), target, false, root);
+  ASSERT_EQ(StartWorker(page.window()), 1);
+  EXPECT_TRUE(page.PumpUntil([&] { return page.FieldText(1016) == "Warten auf andere Installation"; }, 10000));
+  EXPECT_EQ(page.FieldText(1014), target);
+  RequestStop(page.window());
+  EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_JOB_FINISHED) == 1; }, 10000));
+  EXPECT_EQ(page.Count(UM_JOB_FINISHED, 0), 1u);
+  EXPECT_EQ(page.Count(UM_QUESTION), 0u);
+  ASSERT_EQ(WaitForWorkerJobs(10000), 1);
+
+  // A wait that runs out: question 8 in interactive mode, code 8 in setup-call mode.
+  SetTargetClaimBoundForTests(300);
+  SetUpJob(At("a.zpk"), target, false, root);
+  g_workerState.progressWindow = page.window();
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(page.Count(UM_QUESTION, QuestionTargetClaimed), 1u);
+  SetUpJob(At("a.zpk"), target, true, root);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(g_jobSettings.error, static_cast<uint32_t>(SetupErrorCannotRename));
+
+  EXPECT_TRUE(Snapshot(scratch_.path()) == before) << Describe(Snapshot(scratch_.path()));
+  OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
+  OsCloseFile(claim);
+}
+
+}  // namespace
+}  // namespace jobtest
