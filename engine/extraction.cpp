@@ -250,7 +250,7 @@ int ExtractEntries() {
 
   OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;
-  if (!succeeded || CheckStopRequested()) return 0;
+  if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
   MergeArchiveRecords();
   if (setupCall) {
