@@ -5,26 +5,9 @@
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
 #include "engine/progress_messages.h"
-#include "ui/path_display.h"
+#include "engine/setup_path_display.h"
 
 namespace {
-
-constexpr int kCompactMaximum = 127;  // CompactPath counts in a signed 8-bit value
-
-// The setup program's control shows the path being written, compacted to its width.
-void ShowPathInSetupControl(const char* path) {
-  // With both paths on the command line there is no control: a repaint of no window would repaint
-  // every window on the desktop.
-  if (g_jobSettings.parentControl == nullptr) return;
-  int32_t width = g_jobSettings.parentPathWidth;
-  // A measured width beyond what the compaction can count is shown at its largest, never wrapped
-  // into a negative count.
-  if (width < 0) width = 0;
-  if (width > kCompactMaximum) width = kCompactMaximum;
-  ShowCompactPath(g_jobSettings.parentControl, 0, path, static_cast<signed char>(width));
-  OsRepaintWindow(g_jobSettings.parentControl);
-  OsPumpOneMessage(g_jobSettings.parentWindow);
-}
 
 // Where directory creation starts: behind a drive (C: and one backslash) or a UNC server and share.
 char* CreationStart(char* path) {

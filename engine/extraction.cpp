@@ -9,6 +9,7 @@
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/records.h"
+#include "engine/setup_path_display.h"
 #include "engine/source_reader.h"
 
 FileHandle g_sourceFile = kNoFile;
@@ -153,6 +154,7 @@ void WriteOutput(char* buffer, uint32_t* count, void*) { WriteOutputBytes(buffer
 
 uint32_t ReadCompressed(char* buffer, uint32_t* count, void*) {
   if (CheckStopRequested()) return 0;  // the decompressor then ends with a stream error
+  if (g_jobSettings.setupCall) CatchUpSetupPath();
   const uint32_t wanted = *count < g_remainingInput ? *count : g_remainingInput;
   if (wanted == 0) return 0;
   const int32_t got = ReadSource(buffer, wanted);
@@ -199,6 +201,7 @@ int ExtractEntries() {
 
   const int positioned = BeginSourceReading(g_sourceFile, g_trailer.firstEntryOffset);
   ForgetKnownDirectory();
+  BeginSetupPathDisplay();
   if (!positioned) succeeded = 0;
   if (setupCall) {
     OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_PROGRESS, 0, 0);
@@ -248,9 +251,10 @@ int ExtractEntries() {
     }
   }
 
+  if (setupCall) FinishSetupPathDisplay();
   OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;
-  if (!succeeded || CheckStopRequested()) return 0;
+  if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
   MergeArchiveRecords();
   if (setupCall) {

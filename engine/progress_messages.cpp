@@ -13,6 +13,16 @@ int JobAbandoned() {
   return run != 0 && RunNumber(g_activeRun.load()) != run;
 }
 
+int EnterPointOfNoReturn() {
+  const uint32_t run = g_jobRun.load();
+  if (run == 0) return 1;
+  uint32_t value = g_activeRun.load();
+  do {
+    if (RunNumber(value) != run) return 0;
+  } while (!g_activeRun.compare_exchange_weak(value, value | kRunCommitted));
+  return 1;
+}
+
 // The hold: while the cancel question is open the job waits here, at one of its own stop checks or
 // before one of its sends, where it holds no lock and has no message on its way to the page.
 void WaitWhileWorkerHeld() {

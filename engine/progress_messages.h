@@ -71,6 +71,10 @@ void WaitWhileWorkerHeld();
 // 1 while the job that is running belongs to a worker that has been ended by force.
 int JobAbandoned();
 
+// The job passes its point of no return: 1 when it may go on (a forced end can no longer take its
+// run), 0 when its worker has been ended by force already and it must roll back. 1 outside a worker.
+int EnterPointOfNoReturn();
+
 // For tests: a function called at the start of every stop check (nullptr: none), so that a test
 // can stop a job at any chosen check. The shipped program installs none.
 typedef void (*StopCheckObserver)();

@@ -11,6 +11,8 @@
 // UM_JOB_FINISHED(0) and abandons the thread: its job sees a stop at every further check, rolls
 // back as after a cancel and leaves without sending anything or touching the worker state. A later
 // worker waits until the abandoned job has left before it begins its own (see job_control.h).
+// A job past its point of no return (the record merge) is not ended by force: it finishes, and its
+// own end is reported.
 #include "engine/worker.h"
 
 #include "discovery/job_settings.h"
@@ -49,13 +51,15 @@ int AcquireJob(uint32_t run) {
 }
 
 // Claims the end of the run for the worker, waiting while it is held: a held worker reports nothing.
-// 0 when ForceEndWorker has ended the run instead.
-int ClaimEnd(uint32_t run) {
+// Returns the claimed value (with kRunFinishing), 0 when ForceEndWorker has ended the run instead.
+uint32_t ClaimEnd(uint32_t run) {
   for (;;) {
-    uint32_t expected = run;
-    if (g_activeRun.compare_exchange_strong(expected, run | kRunFinishing)) return 1;
-    if (RunNumber(expected) != run) return 0;
-    OsSleep(kHoldPollMs);
+    uint32_t value = g_activeRun.load();
+    if (RunNumber(value) != run) return 0;
+    if ((value & kRunHeld) == 0 && g_activeRun.compare_exchange_strong(value, value | kRunFinishing)) {
+      return value | kRunFinishing;
+    }
+    if ((value & kRunHeld) != 0) OsSleep(kHoldPollMs);
   }
 }
 
@@ -95,12 +99,12 @@ uint32_t WorkerMain(void* progressWindow) {
     g_jobRun.store(0);
   }
 
-  if (ClaimEnd(run)) {
+  if (const uint32_t claimed = ClaimEnd(run)) {
     ThreadHandle own = g_workerState.workerThread;
     ClearWorkerState();
     OsCloseThreadHandle(own);
     if (!g_jobSettings.setupCall) OsSendMessage(window, UM_JOB_FINISHED, result ? 1 : 0, 0);
-    uint32_t expected = run | kRunFinishing;
+    uint32_t expected = claimed;
     g_activeRun.compare_exchange_strong(expected, 0);
   }
   // Otherwise ForceEndWorker has ended this run and reported it; nothing here is ours any more.
@@ -135,8 +139,11 @@ void RequestStop(WindowHandle window) {
 void ForceEndWorker(WindowHandle window) {
   uint32_t run = g_activeRun.load();
   if ((run & kRunFinishing) != 0) return;  // the worker has ended and is reporting it
+  // Past its point of no return the job cannot be rolled back: its own end is reported.
+  if ((run & kRunCommitted) != 0) return;
   if (run != 0) {
-    if (!g_activeRun.compare_exchange_strong(run, 0)) return;  // the worker claimed its end meanwhile
+    // Fails when the worker claimed its end or passed its point of no return meanwhile.
+    if (!g_activeRun.compare_exchange_strong(run, 0)) return;
     ThreadHandle thread = g_workerState.workerThread;
     g_workerState.progressWindow = nullptr;  // whatever the abandoned job still sends goes nowhere
     ClearWorkerState();

@@ -126,3 +126,4 @@ int32_t OsResumeThread(ThreadHandle thread);   // previous suspend count, -1 on 
 int OsTerminateThread(ThreadHandle thread, uint32_t exitCode);
 void OsCloseThreadHandle(ThreadHandle thread);
 void OsSleep(uint32_t milliseconds);
+uint32_t OsTickCount();  // milliseconds since an arbitrary start; wraps around

@@ -29,6 +29,7 @@ LONG_PTR RefreshDisplay(HWND page) {
   const signed char fit = FitForDisplay(g_progressPage.fitChars);
   ShowCompactPath(page, IDC_SOURCE_TEXT, settings.sourcePath, fit);
   ShowCompactPath(page, IDC_TARGET_TEXT, settings.targetDir, fit);
+  ResetProgressDisplay(page);
   SetDlgItemTextA(page, IDC_FILE_TEXT, "");
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   if (g_progressPage.firstActivation) {
@@ -47,6 +48,7 @@ void StartJob(HWND page) {
   const JobSettings& settings = g_jobSettings;
   if (settings.sourcePath[0] != '\0' && settings.targetDir[0] != '\0') {
     EnterUnpackingState(sheet);
+    ResetProgressDisplay(page);
     StartWorker(page);
     return;
   }
@@ -59,6 +61,7 @@ void StartJob(HWND page) {
 LONG_PTR QueryCancel(HWND page) {
   if (g_progressPage.unpacking && !g_progressPage.cancelRequested) {
     SuspendWorker();
+    ShowKeptProgress(page);
     const bool stop = ShowMessage(page, TextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (stop) {
       g_progressPage.cancelRequested = true;
@@ -76,6 +79,7 @@ LONG_PTR QueryCancel(HWND page) {
 
 void JobFinished(HWND page, WPARAM result) {
   KillTimer(page, IDT_STOP_TIMER);
+  ShowKeptProgress(page);
   // One end per job: a late report after the job has been ended already changes nothing.
   if (!g_progressPage.unpacking) return;
   if (result != 0) ShowMessage(page, TextJobSucceeded, MB_OK | MB_ICONINFORMATION);
@@ -88,6 +92,7 @@ void WriteAnswer(LPARAM address, int value) {
 }
 
 void Question(HWND page, WPARAM type, LPARAM lParam) {
+  ShowKeptProgress(page);
   const unsigned flags = MB_OK | MB_ICONHAND;
   switch (type) {
     case QuestionNoArchiveRoot:
@@ -131,8 +136,7 @@ void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
   switch (subCode) {
     case ProgressDirectory: {
       const char* directory = reinterpret_cast<const char*>(lParam);
-      ShowCompactPath(page, IDC_TARGET_TEXT, directory != nullptr ? directory : "",
-                      FitForDisplay(g_progressPage.fitChars));
+      ShowProgressDirectory(page, directory != nullptr ? directory : "");
       break;
     }
     case ProgressFileName: {
@@ -149,16 +153,14 @@ void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
         }
       }
       CharLowerA(name);
-      SetDlgItemTextA(page, IDC_FILE_TEXT, name);
+      ShowProgressFileName(page, name);
       break;
     }
     case ProgressEntryCount:
-      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETRANGE, 0,
-                          MAKELPARAM(0, static_cast<WORD>(static_cast<uint32_t>(lParam) & 0xFFFFu)));
-      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+      SetProgressRange(page, static_cast<int>(static_cast<uint32_t>(lParam) & 0xFFFFu));
       break;
     case ProgressPosition:
-      SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(lParam), 0);
+      ShowProgressPosition(page, static_cast<int>(lParam));
       break;
     default:
       break;
@@ -166,6 +168,7 @@ void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
 }
 
 void OutputFailed(HWND page, WPARAM answerAddress, LPARAM path) {
+  ShowKeptProgress(page);
   const char* text = reinterpret_cast<const char*>(path);
   const int box = ShowMessage(page, TextOutputFailed, MB_ABORTRETRYIGNORE | MB_ICONHAND, text != nullptr ? text : "");
   WriteAnswer(static_cast<LPARAM>(answerAddress), box);
@@ -209,6 +212,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
       // from outside): the job is asked to stop and rolls back; ShowPropertySheet waits for it.
       if (g_progressPage.unpacking && g_workerState.workerThread != nullptr) g_workerState.stopRequested = 1;
       KillTimer(page, IDT_STOP_TIMER);
+      ResetProgressDisplay(page);
       g_progressPage.page = nullptr;
       return FALSE;
     case WM_NOTIFY:
@@ -218,6 +222,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         KillTimer(page, IDT_STOP_TIMER);
         ForceEndWorker(page);
       }
+      if (wParam == IDT_REDRAW_TIMER) RedrawTimerElapsed(page);
       return FALSE;
     case UM_JOB_FINISHED:
       JobFinished(page, wParam);

@@ -74,6 +74,7 @@
 /* The progress page's stop timer. */
 #define IDT_STOP_TIMER 12321
 #define STOP_TIMER_MS 10000
+#define IDT_REDRAW_TIMER 12322
 
 /* Button text while a job runs (the others are in message_texts.h). */
 #define IDS_CANCEL_BUTTON 5002

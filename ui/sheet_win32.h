@@ -88,3 +88,17 @@ void EnterIdleState(HWND sheet);
 signed char FitForDisplay(int fitChars);
 // Waits until no worker runs any more (the sheet has closed during a job). Pumps nothing.
 void WaitForWorkerEnd();
+
+// The display of the job's reports: each is kept, and drawn at a human rate.
+// Forgets what is kept; the next report is drawn at once.
+void ResetProgressDisplay(HWND page);
+// The bar's range (0 to high) and position 0, drawn at once.
+void SetProgressRange(HWND page, int high);
+// Kept and drawn when a redraw is due; the end position draws everything kept at once.
+void ShowProgressPosition(HWND page, int position);
+void ShowProgressDirectory(HWND page, const char* directory);
+void ShowProgressFileName(HWND page, const char* name);
+// Draws what is kept at once: before a question, at the job's end.
+void ShowKeptProgress(HWND page);
+// IDT_REDRAW_TIMER: draws what a pause in the reports has left undrawn.
+void RedrawTimerElapsed(HWND page);

@@ -163,3 +163,9 @@ void OsSleep(uint32_t milliseconds) {
   while (nanosleep(&delay, &delay) != 0) {
   }
 }
+
+uint32_t OsTickCount() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}

@@ -98,3 +98,5 @@ void OsCloseThreadHandle(ThreadHandle thread) {
 }
 
 void OsSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+uint32_t OsTickCount() { return GetTickCount(); }

@@ -338,6 +338,28 @@ TEST_F(WorkerTest, ForcedEndReportsOnceAndALaterJobRunsNormally) {
   EXPECT_GT(before, 0u);
 }
 
+// Past the record merge the job can no longer be undone: a confirmed cancel whose forced end comes
+// then ends nothing; the job's own end, a success, is the one reported.
+TEST_F(WorkerTest, ForcedEndAfterTheRecordMergeWaitsForTheJobsOwnEnd) {
+  ASSERT_TRUE(WritePackedFile(source, Entries()));
+  const Tree fresh = ReferenceNewTree();
+  page.onMessage = [&](const Record& record) {
+    // The bar's end position is reported after the merge.
+    if (record.message == UM_PROGRESS && record.wParam == ProgressPosition && record.lParam == 4) {
+      RequestStop(page.window());
+      ForceEndWorker(page.window());
+    }
+  };
+  ASSERT_EQ(StartWorker(page.window()), 1);
+  ASSERT_TRUE(WaitFinished(1));
+  page.PumpFor(200);
+  page.onMessage = nullptr;
+  EXPECT_EQ(page.Count(UM_JOB_FINISHED), 1u);
+  EXPECT_EQ(page.Of(UM_JOB_FINISHED)[0].wParam, 1u) << "the job succeeded";
+  EXPECT_EQ(g_workerState.workerThread, nullptr);
+  EXPECT_EQ(Snapshot(target), fresh);
+}
+
 TEST_F(WorkerTest, ForcedEndWithoutWorkerStillReportsOnce) {
   ForceEndWorker(page.window());
   EXPECT_EQ(page.Count(UM_JOB_FINISHED, 0), 1u);

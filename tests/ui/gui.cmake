@@ -32,7 +32,7 @@ if(WIN32 AND TARGET zui AND TARGET zuiprobe)
   add_test(NAME gui_sheet_test_plain COMMAND gui_sheet_test --gtest_filter=-SheetTest.*)
   foreach(case SystemMenuStartsWithTheAboutItemAndASeparator QuestionsShowTheirTextsAndWriteTheAnswers
                SpaceAndDriveQuestionsFormatTheirArguments OutputQuestionPassesTheButtonOnUnchanged
-               ProgressReportsReachTheFieldsAndTheBar)
+               ProgressReportsReachTheFieldsAndTheBar TheEndOfAJobShowsItsLastReports)
     add_test(NAME gui_sheet_${case} COMMAND gui_sheet_test --gtest_filter=SheetTest.${case})
     set_tests_properties(gui_sheet_${case} PROPERTIES RUN_SERIAL TRUE LABELS gui FIXTURES_REQUIRED wine TIMEOUT 120)
   endforeach()

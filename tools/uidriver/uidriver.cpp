@@ -14,6 +14,7 @@
 //               expect-text <id> <t>     expect-contains <id> <t> expect-visible <id> 0|1
 //               expect-enabled <id> 0|1  expect-left-of <id> <id> expect-right-edge <id>
 //               expect-menu <pos> <t>    expect-progress <min> <high> [max]  wait-text <id> <t> <s>
+//               wait-progress <min> <s>  (the bar has reached min)
 //               click <id>               command <id>            tab <n>
 //               settext <id> <t>         focus <id>              syscommand <n>     shot <name>
 // Scale:        expect-dpi <n>           expect-dlu <id> <x> <y> <w> <h>   expect-size <id> <w> <h>
@@ -22,7 +23,7 @@
 //               Dialog units are those of the templates' font at the screen's scale; expect-size
 //               takes pixels at 100 %.
 // Dialogs:      box <button> <shot|-> <text>   (a message box: text, title 4000, then the button)
-//               wait-box <s>
+//               wait-box <s>             timed-box <s>  (prints "box after <ms> ms" since the last command)
 //               no-dialog <ms>           dialog <s>              dexpect-title <t>
 //               dexpect-text <id> <t>    dpress <id>             descape     dclose
 //               dshot <name>             dgone <s>
@@ -128,6 +129,7 @@ struct Driver {
   int line = 0;
   int failures = 0;
   std::string lineText;
+  DWORD commandTick = 0;  // when the last "command" was sent
 
   void Fail(const std::string& what) {
     ++failures;
@@ -403,6 +405,18 @@ struct Driver {
       Sleep(300);
       return;
     }
+    if (c == "timed-box") {
+      // Looks often, so that the time is the box's, not the poll's.
+      HWND box = nullptr;
+      for (DWORD waited = 0;; waited += 5) {
+        box = probe::FindModalDialog(process.dwProcessId, sheet);
+        if (box != nullptr && !probe::MessageBoxText(box).empty()) break;
+        if (waited >= static_cast<DWORD>(num(1)) * 1000) return Fail("no message box appeared");
+        Sleep(5);
+      }
+      Note("box after " + std::to_string(GetTickCount() - commandTick) + " ms");
+      return;
+    }
     if (c == "no-dialog") {
       if (WaitFor(num(1), [&] { return probe::FindModalDialog(process.dwProcessId, sheet) != nullptr; }))
         Fail("a dialog appeared: \"" + probe::MessageBoxText(probe::FindModalDialog(process.dwProcessId, sheet)) + "\"");
@@ -517,6 +531,18 @@ struct Driver {
       return;
     }
     if (c == "click") return (void)PostMessageA(Control(num(1)), BM_CLICK, 0, 0);
+    if (c == "wait-progress") {
+      // Looks often: what follows (a cancel) is meant for a job that has only just begun.
+      HWND bar = Control(1027);
+      for (DWORD waited = 0; static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)) < num(1); waited += 5) {
+        if (waited >= static_cast<DWORD>(num(2)) * 1000) {
+          return Fail("progress stayed at " + std::to_string(static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0))));
+        }
+        Sleep(5);
+      }
+      return;
+    }
+    if (c == "command") commandTick = GetTickCount();
     if (c == "command") return (void)PostMessageA(sheet, WM_COMMAND, MAKEWPARAM(num(1), BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet, num(1))));
     if (c == "tab") {
       PostMessageA(sheet, PSM_SETCURSEL, num(1), 0);
