@@ -4,6 +4,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/job_log.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 
@@ -161,6 +162,7 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 
   if (fromFile) {
     WriteRecordAt(file, 0, ownRecord);
+    LogRecordWritten(g_jobSettings.targetDir, kArchiveAdd, 0, 1);
     OsCloseFile(file);
   }
 }
@@ -175,6 +177,7 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
   const RecordScan scan = ScanRecords(file, TagName, name, found);
   const uint32_t slot = scan.match >= 0 ? static_cast<uint32_t>(scan.match) : FreeOrAppendSlot(scan);
   WriteRecordAt(file, slot, ownRecord);
+  LogRecordWritten(parentDir, kArchiveDir, slot, scan.count);
   OsCloseFile(file);
 }
 
@@ -187,6 +190,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   if (scan.match >= 0) {
     ClearSlotFree(record);
     WriteRecordAt(file, static_cast<uint32_t>(scan.match), record);
+    LogRecordWritten(parentDir, kArchiveDir, static_cast<uint32_t>(scan.match), scan.count);
     OsCloseFile(file);
     return 1;
   }
@@ -196,6 +200,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   SetRecordTag(record, lastComponent, kNameTagChars, TagName);
   SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
   WriteRecordAt(file, FreeOrAppendSlot(scan), record);
+  LogRecordWritten(parentDir, kArchiveDir, FreeOrAppendSlot(scan), scan.count);
   OsCloseFile(file);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
+#include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "ui/message_texts.h"
@@ -32,11 +33,13 @@ void RollBack(const char* target, const char* backup) {
   if (MoveWithRetry(backup, target) && std::strcmp(g_jobSettings.backupDir, backup) == 0) {
     g_jobSettings.backupDir[0] = '\0';
   }
+  LogRollBack(target, backup);
 }
 
 }  // namespace
 
 void ReportJobStop(int questionType, uint32_t setupError) {
+  LogJobStop(questionType, 0);
   if (g_jobSettings.setupCall) {
     g_jobSettings.error = setupError;
     return;
@@ -46,6 +49,7 @@ void ReportJobStop(int questionType, uint32_t setupError) {
 }
 
 void ReportJobStopWith(int questionType, uint32_t setupError, MessageLParam argument) {
+  LogJobStop(questionType, argument);
   if (g_jobSettings.setupCall) {
     g_jobSettings.error = setupError;
     return;
@@ -83,6 +87,7 @@ int PrepareJob() {
     ReportJobStop(QuestionNotPackedFile, SetupErrorNotPackedFile);
     return CloseSourceAndStop();
   }
+  LogTrailer();
   if (CheckStopRequested()) return CloseSourceAndStop();
   if (!CheckFreeSpace()) return CloseSourceAndStop();
   if (CheckStopRequested()) return CloseSourceAndStop();
@@ -94,6 +99,7 @@ int PrepareJob() {
   if (!settings.setupCall) {
     int32_t answer = TargetExistsCancel;
     SendJobMessage(UM_QUESTION, QuestionTargetExists, reinterpret_cast<MessageLParam>(&answer));
+    LogTargetExistsAnswer(answer);
     if (answer == TargetExistsCancel) return CloseSourceAndStop();
     settings.deleteBackup = answer == TargetExistsDeleteBackup ? 1 : 0;
   }
@@ -106,6 +112,7 @@ int RunUnpackJob() {
   // abandoned job (its worker ended by force) is still rolling back.
   char target[kPathBuffer];
   StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
+  LogJobStart();
   if (!PrepareJob()) return 0;
 
   char backup[kPathBuffer];
@@ -133,5 +140,6 @@ int RunUnpackJob() {
     DeleteTree(backup);
     if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
   }
+  LogBackupOutcome(backup, deleteBackup);
   return 1;
 }

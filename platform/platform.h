@@ -79,6 +79,16 @@ int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* 
 // ---- code pages (ANSI 1252 <-> OEM 850); dst may equal src ----
 void OsAnsiToOem(const char* src, char* dst);
 void OsOemToAnsi(const char* src, char* dst);
+// A text of the ANSI or OEM code page as UTF-8, for the log. dst holds size bytes with the
+// terminator; a text that does not fit is cut before a whole character. Returns the bytes written.
+enum TextCodePage { CodePageAnsi, CodePageOem };
+uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size);
+
+// ---- local time, for the log's time stamps ----
+struct OsLocalTime {
+  uint16_t year, month, day, hour, minute, second;
+};
+void OsGetLocalTime(OsLocalTime* time);
 
 // ---- installation facts ----
 enum RegistryRoot { RegistryCurrentUser, RegistryLocalMachine };

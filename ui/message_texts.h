@@ -15,6 +15,7 @@ enum TextId {
   TextNotEnoughSpace = 4506,
   TextOutputFailed = 4507,
   TextDriveNotReady = 4508,
+  TextLogNotOpened = 4509,
   TextCancelQuestion = 4600,
   TextTargetExists = 4601,
   TextJobSucceeded = 4700,

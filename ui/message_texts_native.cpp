@@ -26,6 +26,7 @@ const TextEntry kTexts[] = {
      "Es werden mindestens %ld.%ld MByte freier Speicherplatz ben\366tigt."},
     {4507, "Achtung!\n\nDie folgende Zieldatei kann nicht ge\366ffnet werden:\n\n%s"},
     {4508, "Achtung!\n\nLaufwerk/Volume \273%s\253 nicht bereit."},
+    {4509, "Achtung!\n\nDie Protokolldatei \273%s\253 kann nicht ge\366ffnet werden."},
     {4600, "Soll der Entpackvorgang wirklich beendet werden?"},
     {4601, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?"},
     {4700, "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS eingerichtet!"},
