@@ -8,6 +8,8 @@
 # setup-call mode with both paths on the command line, as the sample run does (Z_JOB_BENCH_CONTROL=1:
 # the options come from the setup program's control instead, and every entry is shown there), and
 # then copies the uncompressed tree with "xcopy /E /K /H", which also carries times and attributes.
+# Z_JOB_BENCH_LOG=1: the job also writes its log (-L), one line per file; compare the medians with
+# and without it for the log's cost.
 # Prints every round and the medians. Needs build/native's zpack and the win32 build's Zarpex32.exe and
 # setuphost.exe; runs in one display of its own, so that the prefix's server lives through all rounds.
 set -e
@@ -38,6 +40,8 @@ cp "$work/tree.zpk" "$drive_c/zbench/tree.zpk"
 cp -r "$work/tree" "$drive_c/zbench/tree"
 exe="Z:$(echo "$build" | tr / '\\')\\Zarpex32.exe"
 
+log_option=""
+[ -n "$Z_JOB_BENCH_LOG" ] && log_option='-LC:\zbench\job.log'
 seconds() { date +%s.%N; }
 : > "$work/times"
 round=1
@@ -46,10 +50,10 @@ while [ "$round" -le "$rounds" ]; do
   start=$(seconds)
   if [ -n "$Z_JOB_BENCH_CONTROL" ]; then
     "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 \
-      --control '-QC:\zbench\tree.zpk -ZC:\zelvar\ARCHIVE\SYSTEM\bench' >"$work/setuphost.log" 2>&1 || true
+      --control "-QC:\\zbench\\tree.zpk -ZC:\\zelvar\\ARCHIVE\\SYSTEM\\bench $log_option" >"$work/setuphost.log" 2>&1 || true
   else
     "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 -- \
-      '-QC:\zbench\tree.zpk' '-ZC:\zelvar\ARCHIVE\SYSTEM\bench' >"$work/setuphost.log" 2>&1 || true
+      '-QC:\zbench\tree.zpk' '-ZC:\zelvar\ARCHIVE\SYSTEM\bench' $log_option >"$work/setuphost.log" 2>&1 || true
   fi
   job=$(echo "$(seconds) - $start" | bc)
   grep -q '^exit 0' "$work/setuphost.log" || { echo "round $round: the job failed"; tail -3 "$work/setuphost.log"; exit 1; }
