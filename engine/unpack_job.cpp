@@ -33,7 +33,6 @@ void RollBack(const char* target, const char* backup) {
   if (MoveWithRetry(backup, target) && std::strcmp(g_jobSettings.backupDir, backup) == 0) {
     g_jobSettings.backupDir[0] = '\0';
   }
-  LogRollBack(target, backup);
 }
 
 }  // namespace
@@ -124,6 +123,7 @@ int RunUnpackJob() {
   // comes before the merge; a stop that arrives later is not honoured, and the job succeeds.
   if (!ExtractEntries()) {
     RollBack(target, backup);
+    LogRollBack(target, backup);
     return 0;
   }
 
