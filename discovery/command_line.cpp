@@ -8,6 +8,7 @@
 #include "discovery/path_utils.h"
 #include "discovery/setup_call.h"
 #include "discovery/tokenizer.h"
+#include "engine/job_log.h"
 
 const char* SetupCallOptionsText(const char* commandLine) {
   if (commandLine == nullptr) return nullptr;
@@ -40,6 +41,8 @@ void ParseInteractiveCommandLine(const char* text) {
       } else if (letter == 'd') {
         CopyBounded(settings.targetDir, kPathChars, value);
         settings.targetGiven = 1;
+      } else if (letter == 'l') {
+        SetJobLogPath(value);
       }
       continue;
     }

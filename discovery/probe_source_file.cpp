@@ -8,23 +8,14 @@
 
 namespace {
 
-// Reads the trailer of path with its own open, seek and read; 1 when the file is a valid packed file.
+// Reads the trailer of path with its own open; 1 when the file is a valid packed file. The same
+// check as the job's, so that a signed program carrying one is found here too.
 int ReadTrailerOf(const char* path, PackedFileTrailer* trailer) {
   std::memset(trailer, 0, sizeof *trailer);
   FileHandle file = OsOpenFile(path, FileOpenRead);
   if (file == kNoFile) return 0;
-  int64_t length = OsFileLength(file);
-  int valid = 0;
-  if (length >= static_cast<int64_t>(sizeof *trailer) &&
-      OsSeekFile(file, -static_cast<int64_t>(sizeof *trailer), SeekFromEnd) >= 0) {
-    int32_t got = OsReadFile(file, trailer, sizeof *trailer);
-    valid = got == static_cast<int32_t>(sizeof *trailer) && trailer->magic == kPackedFileMagic &&
-            static_cast<int64_t>(trailer->fileSize) == length;
-  }
+  const int valid = ReadTrailerInto(file, trailer);
   OsCloseFile(file);
-  // The texts need not carry their terminators.
-  trailer->title[sizeof trailer->title - 1] = '\0';
-  trailer->subdirectory[sizeof trailer->subdirectory - 1] = '\0';
   return valid;
 }
 

@@ -10,6 +10,7 @@
 #include "discovery/locator.h"
 #include "discovery/path_utils.h"
 #include "discovery/tokenizer.h"
+#include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
 
@@ -48,6 +49,9 @@ void ParseSetupCallOptions(const char* text) {
         CopyBounded(settings.targetDir, kPathChars, value);
         settings.targetGiven = 1;
         break;
+      case 'L': case 'l':
+        SetJobLogPath(value);
+        break;
       default:  // S (server), V (volume) and unknown letters: the value is consumed and not used
         break;
     }
@@ -61,7 +65,10 @@ int ReadControlOptions() {
   JobSettings& settings = g_jobSettings;
   WindowHandle control = OsGetDialogItem(settings.parentWindow, settings.parentControlId);
   settings.parentControl = control;
-  if (control == nullptr) return 0;
+  if (control == nullptr) {
+    LogRunEnded("The setup program's window has no control with the id given by -I.");
+    return 0;
+  }
   char text[kControlTextBuffer];
   text[0] = '\0';
   OsGetWindowText(control, text, sizeof text);
@@ -70,22 +77,35 @@ int ReadControlOptions() {
   OsShowWindow(control);
   OsUpdateWindow(control);
   OsPumpOneMessage(control);
-  if (text[0] == '\0') return 0;
+  if (text[0] == '\0') {
+    LogRunEnded("The setup program's control is empty: no packed file (-Q) or target directory (-Z).");
+    return 0;
+  }
   ParseSetupCallOptions(text);
+  if (!OpenJobLog()) return 0;  // the control text named a log that cannot be opened
+  LogLine("options from the setup program's control: %s", text);
   if (settings.sourcePath[0] == '\0') {
     // The program's own file, which then has to carry the packed file.
     CopyBounded(settings.sourcePath, kPathChars, settings.modulePath);
-    if (settings.sourcePath[0] == '\0') return 0;
+    if (settings.sourcePath[0] == '\0') {
+      LogRunEnded("No packed file is given (-Q), and the program's own file is unknown.");
+      return 0;
+    }
   }
-  return settings.targetDir[0] != '\0';
+  if (settings.targetDir[0] == '\0') {
+    LogRunEnded("No target directory is given (-Z).");
+    return 0;
+  }
+  return 1;
 }
 
-}  // namespace
-
-int RunSetupCall(const char* optionsText) {
+int RunSetupCallSteps(const char* optionsText) {
   JobSettings& settings = g_jobSettings;
   settings.setupCall = 1;
   ParseSetupCallOptions(optionsText);
+  // A log that was asked for and cannot be opened ends the run before anything is changed.
+  if (!OpenJobLog()) return -1;
+  LogRunStart("setup call", optionsText);
   if (settings.sourcePath[0] == '\0' || settings.targetDir[0] == '\0') {
     if (!ReadControlOptions()) return -1;
   }
@@ -102,5 +122,15 @@ int RunSetupCall(const char* optionsText) {
 
   OsPostMessage(settings.parentWindow, UM_SETUP_DONE, settings.error, 0);
   // A job stopped by the setup program records no error code but has not succeeded either.
-  return succeeded == 1 && settings.error == 0 ? 0 : -1;
+  const int exitCode = succeeded == 1 && settings.error == 0 ? 0 : -1;
+  LogSetupOutcome(settings.error, exitCode);
+  return exitCode;
+}
+
+}  // namespace
+
+int RunSetupCall(const char* optionsText) {
+  const int exitCode = RunSetupCallSteps(optionsText);
+  CloseJobLog();
+  return exitCode;
 }

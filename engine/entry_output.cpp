@@ -4,6 +4,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
+#include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/setup_path_display.h"
 
@@ -85,6 +86,7 @@ int CreateOutputFile(const char* path) {
 
   if (g_jobSettings.setupCall) {
     if (OpenOutput(path)) return OutputOpened;
+    LogOutputNotCreated(path);
     g_jobSettings.error = SetupErrorCannotOpen;
     return OutputAbort;
   }
@@ -93,7 +95,10 @@ int CreateOutputFile(const char* path) {
     int answer = 0;
     SendJobMessage(UM_OUTPUT_FAILED, reinterpret_cast<MessageWParam>(&answer), reinterpret_cast<MessageLParam>(path));
     // 0 means nobody answered (no progress page): asking again would never end, so that aborts too.
-    if (answer == 0 || answer == 2 || answer == 3) return OutputAbort;
+    if (answer == 0 || answer == 2 || answer == 3) {
+      LogOutputNotCreated(path);
+      return OutputAbort;
+    }
     if (answer == 5) return OutputSkip;
     if (OpenOutput(path)) return OutputOpened;
   }

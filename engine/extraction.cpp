@@ -6,6 +6,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/records.h"
@@ -16,6 +17,7 @@ FileHandle g_sourceFile = kNoFile;
 FileHandle g_outputFile = kNoFile;
 uint32_t g_remainingInput;
 int g_outputWriteFailed;
+uint64_t g_outputWritten;
 
 namespace {
 
@@ -70,8 +72,12 @@ int HasEntryAttributes(FileHandle file, uint32_t attributes) {
 int ExtractFileEntry(const char* path, const EntryHeader& header, ExplodeWorkArea* workArea) {
   const int created = CreateOutputFile(path);
   if (created == OutputAbort) return -1;
-  if (created == OutputSkip) return 1;
+  if (created == OutputSkip) {
+    LogEntrySkipped(path);
+    return 1;
+  }
   int result = 1;
+  g_outputWritten = 0;
   if (header.storedSize > 0) {
     g_remainingInput = header.storedSize;
     result = DecompressEntry(path, workArea, header.entryFlags);
@@ -81,6 +87,7 @@ int ExtractFileEntry(const char* path, const EntryHeader& header, ExplodeWorkAre
   OsCloseFile(g_outputFile);
   g_outputFile = kNoFile;
   if (!attributesInPlace) OsSetAttributes(path, header.attributes);
+  if (result == 1) LogFileWritten(path, g_outputWritten);
   return result;
 }
 
@@ -130,6 +137,7 @@ uint32_t g_outputBuffered;
 
 void WriteThrough(const char* buffer, uint32_t count) {
   if (OsWriteFile(g_outputFile, buffer, count) != static_cast<int32_t>(count)) g_outputWriteFailed = 1;
+  g_outputWritten += count;
 }
 
 }  // namespace
@@ -188,6 +196,7 @@ int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryF
     result = explodeStream(ReadCompressed, WriteOutput, workArea, nullptr);
   }
   FlushOutput();
+  if (result != ExplodeOk || g_outputWriteFailed) LogEntryNotWritten(path, result, g_outputWriteFailed);
   return result == ExplodeOk && !g_outputWriteFailed ? 1 : 0;
 }
 
@@ -210,7 +219,8 @@ int ExtractEntries() {
   }
   EnsureDirectory(g_jobSettings.targetDir, 0);
 
-  for (uint32_t i = 0; positioned && i < entryCount && !CheckStopRequested(); ++i) {
+  uint32_t i = 0;
+  for (; positioned && i < entryCount && !CheckStopRequested(); ++i) {
     if (setupCall) {
       SendSetupPercent(i, entryCount, &lastPercent);
     } else {
@@ -220,6 +230,7 @@ int ExtractEntries() {
     // A header that cannot be read while the trailer promises more entries means a defective file:
     // the walk ends, and the extraction fails rather than leave an incomplete archive behind.
     if (ReadEntryHeaderFrom(ReadSourceBlock, nullptr, &headerBuffer) != EntryRead) {
+      LogUnreadableHeader(i + 1, entryCount);
       succeeded = 0;
       break;
     }
@@ -227,11 +238,13 @@ int ExtractEntries() {
     const int64_t dataStart = SourcePosition();
     char* path = EntryName(headerBuffer);
     if (!IsWritableEntry(path, g_jobSettings.targetDir)) {
+      LogRefusedEntry(path, g_jobSettings.targetDir);
       succeeded = 0;  // never written: it would land outside the target or under a cut name
     } else {
       ComposeOutputPath(path, path, g_jobSettings.targetDir);
       const int isDirectory = (header.entryFlags & EntryIsDirectory) != 0;
       EnsureDirectory(path, isDirectory ? 0 : 1);
+      if (isDirectory) LogDirectoryEntry(path);
       if (!isDirectory) {
         const int result = ExtractFileEntry(path, header, &workArea);
         if (result < 0) {
@@ -248,12 +261,14 @@ int ExtractEntries() {
     if (setupCall) {
       const MessageResult reply = OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_QUERY_STOP, 0, 0);
       g_workerState.stopRequested = reply != 0 ? 1 : 0;
+      if (reply != 0) LogStopAfterEntry(i + 1, entryCount, path);
     }
   }
 
   if (setupCall) FinishSetupPathDisplay();
   OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;
+  if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
   MergeArchiveRecords();

@@ -4,6 +4,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
@@ -42,6 +43,7 @@ int CheckFreeSpace() {
   }
   const uint64_t freeBytes =
       static_cast<uint64_t>(freeClusters) * static_cast<uint64_t>(bytesPerSector) * static_cast<uint64_t>(sectorsPerCluster);
+  LogFreeSpace(root, freeBytes, required);
   if (freeBytes >= required) return 1;
   ReportJobStopWith(QuestionNotEnoughSpace, SetupErrorNoSpace, PackRequiredSize(required));
   return 0;

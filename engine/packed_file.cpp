@@ -3,23 +3,29 @@
 
 #include <cstring>
 
+#include "engine/signed_program.h"
+
 PackedFileTrailer g_trailer;
 
-int ReadTrailer(FileHandle file) {
-  std::memset(&g_trailer, 0, sizeof g_trailer);
-  // A file shorter than the trailer cannot carry one. The seek to a negative position fails and
-  // nothing is read, so such a file is never judged by bytes from its start.
-  if (OsSeekFile(file, -static_cast<int64_t>(sizeof g_trailer), SeekFromEnd) < 0) return 0;
-  int32_t got = OsReadFile(file, &g_trailer, sizeof g_trailer);
-  if (got < 0) std::memset(&g_trailer, 0, sizeof g_trailer);
+int ReadTrailerInto(FileHandle file, PackedFileTrailer* trailer) {
+  std::memset(trailer, 0, sizeof *trailer);
+  // A signed program carries its certificate table behind the packed file: the trailer then ends
+  // in front of it, and the length check uses that end (engine/signed_program.h).
+  const int64_t length = PackedDataLength(file);
+  // A file shorter than the trailer cannot carry one, and is never judged by bytes from its start.
+  if (length < static_cast<int64_t>(sizeof *trailer)) return 0;
+  if (OsSeekFile(file, length - static_cast<int64_t>(sizeof *trailer), SeekFromStart) < 0) return 0;
+  int32_t got = OsReadFile(file, trailer, sizeof *trailer);
+  if (got < 0) std::memset(trailer, 0, sizeof *trailer);
   // The title and the subdirectory are used as strings: terminate them within their fields, so a
   // defective trailer cannot make a reader run into the neighbouring field or past the record.
-  g_trailer.title[sizeof g_trailer.title - 1] = '\0';
-  g_trailer.subdirectory[sizeof g_trailer.subdirectory - 1] = '\0';
-  if (g_trailer.magic != kPackedFileMagic) return 0;
-  int64_t length = OsFileLength(file);
-  return length >= 0 && static_cast<uint64_t>(length) == g_trailer.fileSize ? 1 : 0;
+  trailer->title[sizeof trailer->title - 1] = '\0';
+  trailer->subdirectory[sizeof trailer->subdirectory - 1] = '\0';
+  if (trailer->magic != kPackedFileMagic) return 0;
+  return static_cast<uint64_t>(length) == trailer->fileSize ? 1 : 0;
 }
+
+int ReadTrailer(FileHandle file) { return ReadTrailerInto(file, &g_trailer); }
 
 // The header size is checked before the second read: a value below the fixed part (24) or one
 // whose name would leave no zero byte in the 285-byte buffer (above 284) cannot be read safely and

@@ -49,6 +49,8 @@ extern PackedFileTrailer g_trailer;
 
 // Fills g_trailer from the last 256 bytes; valid (1) when magic is "ZP32" and fileSize matches.
 int ReadTrailer(FileHandle file);
+// The same check into another record (the locator's look at a packed file).
+int ReadTrailerInto(FileHandle file, PackedFileTrailer* trailer);
 
 enum EntryReadResult { EntryRead = 1, EntriesEnded = 0 };
 // Reads the next entry header at the current position into a cleared buffer. A header size outside

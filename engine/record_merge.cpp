@@ -5,6 +5,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/record_lock.h"
+#include "engine/job_log.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 
@@ -140,6 +141,7 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 
   if (fromFile) {
     WriteRecordAt(file, 0, ownRecord);
+    LogRecordWritten(g_jobSettings.targetDir, kArchiveAdd, 0, 1);
     OsCloseFile(file);
   }
 }
@@ -156,6 +158,7 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
   const uint32_t slot = scan.match >= 0 ? static_cast<uint32_t>(scan.match) : FreeOrAppendSlot(scan);
   WriteRecordAt(file, slot, ownRecord);
   UnlockRecordsForMerge(file);
+  LogRecordWritten(parentDir, kArchiveDir, slot, scan.count);
   OsCloseFile(file);
 }
 
@@ -170,6 +173,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
     ClearSlotFree(record);
     WriteRecordAt(file, static_cast<uint32_t>(scan.match), record);
     UnlockRecordsForMerge(file);
+    LogRecordWritten(parentDir, kArchiveDir, static_cast<uint32_t>(scan.match), scan.count);
     OsCloseFile(file);
     return 1;
   }
@@ -180,6 +184,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
   WriteRecordAt(file, FreeOrAppendSlot(scan), record);
   UnlockRecordsForMerge(file);
+  LogRecordWritten(parentDir, kArchiveDir, FreeOrAppendSlot(scan), scan.count);
   OsCloseFile(file);
   return 0;
 }

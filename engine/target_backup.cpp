@@ -3,6 +3,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
 
@@ -36,5 +37,6 @@ int BackUpExistingTarget() {
     return 0;
   }
   CopyBounded(settings.backupDir, kPathChars, candidate);
+  LogBackup(candidate);
   return 1;
 }

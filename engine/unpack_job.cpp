@@ -7,6 +7,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
+#include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/target_claim.h"
@@ -39,6 +40,7 @@ void RollBack(const char* target, const char* backup) {
 }  // namespace
 
 void ReportJobStop(int questionType, uint32_t setupError) {
+  LogJobStop(questionType, 0);
   if (g_jobSettings.setupCall) {
     g_jobSettings.error = setupError;
     return;
@@ -48,6 +50,7 @@ void ReportJobStop(int questionType, uint32_t setupError) {
 }
 
 void ReportJobStopWith(int questionType, uint32_t setupError, MessageLParam argument) {
+  LogJobStop(questionType, argument);
   if (g_jobSettings.setupCall) {
     g_jobSettings.error = setupError;
     return;
@@ -85,6 +88,7 @@ int PrepareJob() {
     ReportJobStop(QuestionNotPackedFile, SetupErrorNotPackedFile);
     return CloseSourceAndStop();
   }
+  LogTrailer();
   if (CheckStopRequested()) return CloseSourceAndStop();
   // From here on the job touches the target: no other run may work on it until this job has ended.
   if (!TakeTargetClaim()) return CloseSourceAndStop();
@@ -98,6 +102,7 @@ int PrepareJob() {
   if (!settings.setupCall) {
     int32_t answer = TargetExistsCancel;
     SendJobMessage(UM_QUESTION, QuestionTargetExists, reinterpret_cast<MessageLParam>(&answer));
+    LogTargetExistsAnswer(answer);
     if (answer == TargetExistsCancel) return CloseSourceAndStop();
     settings.deleteBackup = answer == TargetExistsDeleteBackup ? 1 : 0;
   }
@@ -112,6 +117,7 @@ int RunJobSteps() {
   // abandoned job (its worker ended by force) is still rolling back.
   char target[kPathBuffer];
   StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
+  LogJobStart();
   if (!PrepareJob()) return 0;
 
   char backup[kPathBuffer];
@@ -123,6 +129,7 @@ int RunJobSteps() {
   // comes before the merge; a stop that arrives later is not honoured, and the job succeeds.
   if (!ExtractEntries()) {
     RollBack(target, backup);
+    LogRollBack(target, backup);
     return 0;
   }
 
@@ -139,6 +146,7 @@ int RunJobSteps() {
     DeleteTree(backup);
     if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
   }
+  LogBackupOutcome(backup, deleteBackup);
   return 1;
 }
 

@@ -17,6 +17,7 @@
 
 #include "discovery/job_settings.h"
 #include "engine/job_control.h"
+#include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/unpack_job.h"
 
@@ -96,6 +97,7 @@ uint32_t WorkerMain(void* progressWindow) {
   if (AcquireJob(run)) {
     g_workerState.progressWindow = window;
     result = RunUnpackJob();
+    LogJobResult(result);
     g_jobRun.store(0);
   }
 

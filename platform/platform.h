@@ -90,6 +90,16 @@ void OsOemToAnsi(const char* src, char* dst);
 // The capital of each character by the system's case mapping for its OEM code page; a character
 // whose capital has no single OEM byte stays as it is. At most size - 1 characters; dst may equal src.
 void OsOemToUpper(const char* src, char* dst, size_t size);
+// A text of the ANSI or OEM code page as UTF-8, for the log. dst holds size bytes with the
+// terminator; a text that does not fit is cut before a whole character. Returns the bytes written.
+enum TextCodePage { CodePageAnsi, CodePageOem };
+uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size);
+
+// ---- local time, for the log's time stamps ----
+struct OsLocalTime {
+  uint16_t year, month, day, hour, minute, second;
+};
+void OsGetLocalTime(OsLocalTime* time);
 
 // ---- installation facts ----
 enum RegistryRoot { RegistryCurrentUser, RegistryLocalMachine };

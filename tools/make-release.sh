@@ -7,6 +7,13 @@
 #                                 (its checksum is in SHA256SUMS, as ../zarpex32-VERSION-win32.zip)
 # The binaries are reproducible: the same commit gives the same bytes in any folder at any time
 # (no time stamps, no build folders; file dates are the last commit's).
+#
+# Signing, off by default: with ZARPEX_SIGN_CERT (PEM certificate, chain included) and ZARPEX_SIGN_KEY
+# (its PEM private key) set, and optionally ZARPEX_SIGN_TIMESTAMP (a time-stamp server's URL), the
+# Windows binaries are also signed with osslsigncode (Authenticode) into
+#   dist/zarpex32-VERSION-signed/ Zarpex32.exe, zsiteid.dll, zpack.exe
+# The release folder and its SHA256SUMS stay those of the unsigned, reproducible binaries (a
+# signature carries its signing time).
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 jobs=${JOBS:-2}
@@ -31,7 +38,8 @@ version=$(build/release-native/tools/zpack/zpack --version | sed -n 's/^zpack \(
 [ -n "$version" ] || failed "reading the version from zpack --version" 1
 dist=dist/zarpex32-$version
 debug=dist/zarpex32-$version-debug
-rm -rf "$dist" "$debug"
+signed=dist/zarpex32-$version-signed
+rm -rf "$dist" "$debug" "$signed"
 mkdir -p "$dist" "$debug"
 
 ship() {  # binary, tool prefix: stripped into $dist, its debug information into $debug
@@ -59,6 +67,17 @@ quiet "writing $zip" python3 tools/write_zip.py "dist/$zip" "zarpex32-$version" 
 (cd "$dist" && sha256sum Zarpex32.exe zsiteid.dll zpack.exe zpack README.md "../$zip" >SHA256SUMS) ||
   failed "writing SHA256SUMS" 1
 touch -d "@$SOURCE_DATE_EPOCH" "$dist"/* "$debug"/* "dist/$zip"
+if [ -n "$ZARPEX_SIGN_CERT$ZARPEX_SIGN_KEY" ]; then
+  [ -n "$ZARPEX_SIGN_CERT" ] && [ -n "$ZARPEX_SIGN_KEY" ] ||
+    failed "signing: ZARPEX_SIGN_CERT and ZARPEX_SIGN_KEY go together" 1
+  echo "== $signed (signed with $ZARPEX_SIGN_CERT)"
+  mkdir -p "$signed"
+  for f in Zarpex32.exe zsiteid.dll zpack.exe; do
+    quiet "signing $f" osslsigncode sign -certs "$ZARPEX_SIGN_CERT" -key "$ZARPEX_SIGN_KEY" -n "Zarpex32 $version" \
+      ${ZARPEX_SIGN_TIMESTAMP:+-ts "$ZARPEX_SIGN_TIMESTAMP"} -in "$dist/$f" -out "$signed/$f"
+  done
+  (cd dist && ls -l "zarpex32-$version-signed" | grep -v '^total')
+fi
 (cd dist && ls -l "zarpex32-$version" "zarpex32-$version-debug" "$zip" | grep -v '^total')
 echo "== SHA256SUMS"
 cat "$dist/SHA256SUMS"

@@ -5,11 +5,23 @@
 # registered the archive. Works without a terminal and without an X display (build/win32/wine-run
 # brings its own). A failed step ends the run with one line naming it and a non-zero exit code; on a
 # machine that cannot run 32-bit Windows programs the run stops after packing, says why, and exits 77.
+#
+#   tools/run-sample.sh [--sign CERT.pem KEY.pem]
+#
+# With --sign the program carrying the sample is signed (osslsigncode, Authenticode) after the packed
+# file was appended, its signature is verified against CERT.pem, and the signed copy is installed.
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 jobs=${JOBS:-2}
 script=run-sample
 . tools/steps.sh
+sign_cert=""
+sign_key=""
+if [ "$1" = --sign ]; then
+  [ $# -eq 3 ] || { echo "usage: tools/run-sample.sh [--sign CERT.pem KEY.pem]" >&2; exit 2; }
+  sign_cert=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+  sign_key=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
+fi
 
 if [ "$(id -u)" = 0 ]; then
   echo "== dependencies (tools/install-deps.sh)"
@@ -30,6 +42,14 @@ mkdir -p build/win32/sample
 echo "== $program: the program with the sample packed file behind it"
 "$zpack" create "$program" --title "Connect Beispielarchiv" --subdir '\ARCHIVE\SYSTEM\connect' --ascii \
   --time 1230768000 --append-to build/win32/Zarpex32.exe sample/connect >/dev/null || failed "packing the sample" $?
+if [ -n "$sign_cert" ]; then
+  echo "== $program: signed behind the packed file (osslsigncode), then checked"
+  rm -f "$program.signed"
+  quiet "signing the sample copy" osslsigncode sign -certs "$sign_cert" -key "$sign_key" -n "Zarpex32 sample" \
+    -in "$program" -out "$program.signed"
+  mv "$program.signed" "$program" || failed "signing the sample copy" $?
+  quiet "verifying the signature of the sample copy" osslsigncode verify -CAfile "$sign_cert" -in "$program"
+fi
 "$zpack" test "$program" || failed "testing the packed sample" $?
 
 if ! why=$(tools/runs-win32.sh); then

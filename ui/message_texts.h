@@ -16,6 +16,7 @@ enum TextId {
   TextOutputFailed = 4507,
   TextDriveNotReady = 4508,
   TextTargetClaimed = 4509,
+  TextLogNotOpened = 4510,
   TextCancelQuestion = 4600,
   TextTargetExists = 4601,
   TextJobSucceeded = 4700,

@@ -29,6 +29,7 @@ const TextEntry kTexts[] = {
     {4509,
      "Achtung!\n\nDas Zielverzeichnis wird von einer anderen Installation belegt!\n"
      "Bitte versuchen Sie es sp\344ter noch einmal."},
+    {4510, "Achtung!\n\nDie Protokolldatei \273%s\253 kann nicht ge\366ffnet werden."},
     {4600, "Soll der Entpackvorgang wirklich beendet werden?"},
     {4601, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?"},
     {4700, "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS eingerichtet!"},

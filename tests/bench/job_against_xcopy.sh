@@ -14,6 +14,8 @@
 # control <= 1.2 x setup) and the load average before and after. Needs build/native's zpack and the
 # win32 build's Zarpex32.exe, setuphost.exe and uidriver.exe; runs in one display of its own, so that
 # the prefix's server lives through all rounds.
+# Z_JOB_BENCH_LOG=1: the setup calls also write their log (-L), one line per file; compare the
+# medians with and without it for the log's cost.
 set -e
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/win32}" && pwd)
@@ -53,6 +55,8 @@ command 2
 wait-exit 120 0
 SCRIPT
 
+log_option=""
+[ -n "$Z_JOB_BENCH_LOG" ] && log_option='-LC:\zbench\job.log'
 seconds() { date +%s.%N; }
 setuphost() {  # options as in the control, or "--" and the options on the command line
   "$build/wine-run" "$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 --timeout 900 "$@" \
@@ -63,8 +67,8 @@ run() {  # what, in a subshell: prints its seconds (for the sheet: "Entpacken" t
   rm -rf "$drive_c/zelvar/ARCHIVE/SYSTEM/bench" "$drive_c/zbench/copy"
   start=$(seconds)
   case $1 in
-    setup) setuphost -- '-QC:\zbench\tree.zpk' '-ZC:\zelvar\ARCHIVE\SYSTEM\bench' ;;
-    control) setuphost --control '-QC:\zbench\tree.zpk -ZC:\zelvar\ARCHIVE\SYSTEM\bench' ;;
+    setup) setuphost -- '-QC:\zbench\tree.zpk' '-ZC:\zelvar\ARCHIVE\SYSTEM\bench' $log_option ;;
+    control) setuphost --control "-QC:\\zbench\\tree.zpk -ZC:\\zelvar\\ARCHIVE\\SYSTEM\\bench $log_option" ;;
     sheet)
       "$build/wine-run" "$build/tools/uidriver/uidriver.exe" --exe "$exe" "$(windows "$work/sheet.txt")" \
         >"$work/uidriver.log" 2>&1 || { echo "round $round: the interactive job failed" >&2; tail -5 "$work/uidriver.log" >&2; exit 1; } ;;

@@ -50,7 +50,119 @@ class SetupCall : public Installation {
     EXPECT_EQ(run.Percentages(), std::vector<long>({0})) << run.output;
     EXPECT_TRUE(run.With("query-stop ").empty()) << run.output;
   }
+  // A packed file of three files whose second entry is damaged or named as given.
+  std::string PackWithSecond(const std::string& secondName, bool damaged, const std::string& name) {
+    std::vector<zpack::PackEntry> entries;
+    for (const std::string& entryName : {std::string("\\f0.txt"), secondName, std::string("\\f2.txt")}) {
+      entries.push_back(zpack::MakeFileEntry(entryName, Text("Inhalt " + entryName), ImplodeBinary, 1024, 1230768000u));
+    }
+    if (damaged) entries[1].stored[1] = 9;  // a dictionary size the format does not have
+    zpack::TrailerInfo info;
+    info.title = "Test";
+    info.subdirectory = "\\ARCHIVE\\SYSTEM\\connect";
+    WriteBytes(At(name), zpack::BuildPackedFile(entries, info));
+    return At(name);
+  }
+
+  // The lines of a log, each checked for its time stamp and CRLF, without the stamp.
+  std::vector<std::string> LogLines(const std::string& path) {
+    const std::string text = FileText(path);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+      const size_t end = text.find("\r\n", start);
+      EXPECT_NE(end, std::string::npos) << "a line without CRLF: " << text.substr(start);
+      if (end == std::string::npos) break;
+      const std::string line = text.substr(start, end - start);
+      EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+      // "2026-12-09 05:10:00  "
+      EXPECT_TRUE(line.size() > 21 && line[4] == '-' && line[7] == '-' && line[13] == ':' && line[16] == ':' &&
+                  line.compare(19, 2, "  ") == 0)
+          << line;
+      lines.push_back(line.size() > 21 ? line.substr(21) : line);
+      start = end + 2;
+    }
+    return lines;
+  }
+
+  static bool Has(const std::vector<std::string>& lines, const std::string& wanted) {
+    for (const std::string& line : lines)
+      if (line.find(wanted) != std::string::npos) return true;
+    return false;
+  }
 };
+
+// -L names a log that each run appends to: the version and mode, the paths, each file with its
+// size, the records, and the outcome with the program's own message text in UTF-8.
+TEST_F(SetupCall, LogTellsWhatARunDidAndWhy) {
+  const std::string log = At("runs.log");
+  HostRun run = RunSetupHost({"--", "-Q", Pack(2), "-Z", Target(), "-L" + log});
+  EXPECT_EQ(run.Exit(), 0) << run.output;
+  std::vector<std::string> lines = LogLines(log);
+  EXPECT_TRUE(Has(lines, "Zarpex32 6.50a (0104), setup call: ")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "job: source " + At("p.zpk"))) << FileText(log);
+  EXPECT_TRUE(Has(lines, "job: target " + Target())) << FileText(log);
+  EXPECT_TRUE(Has(lines, "job: archive root SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "free space on C:\\: ")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "file " + Target() + "\\f1.txt, 19 bytes")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "record file " + root_ + "\\zelvar\\ARCHIVE\\SYSTEM\\archive.dir: replaced, slot 0"))
+      << FileText(log);
+  EXPECT_EQ(lines.back(),
+            "outcome: done code 0, exit code 0: Der Entpackvorgang wurde erfolgreich abgeschlossen und die "
+            "entpackten Archives im BAS eingerichtet!");
+
+  // A second run appends; a packed file that cannot be opened ends the job with its message.
+  run = RunSetupHost({"--", "-Q", At("missing.zpk"), "-Z", Target(), "-L", log});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  const size_t before = lines.size();
+  lines = LogLines(log);
+  ASSERT_GT(lines.size(), before);
+  EXPECT_EQ(lines.back(), "outcome: done code 1, exit code -1: Achtung!  Die Quelldatei kann nicht ge\xC3\xB6" "ffnet werden.");
+}
+
+// A damaged entry and a name that would leave the target: each named with its reason; the
+// roll-back and the outcome follow. A stop says after which entry, and that the old target is back.
+TEST_F(SetupCall, LogNamesDamagedAndRefusedEntriesAndStops) {
+  const std::string log = At("fail.log");
+  HostRun run = RunSetupHost({"--", "-Q", PackWithSecond("\\f1.txt", true, "damaged.zpk"), "-Z", Target(), "-L" + log});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  std::vector<std::string> lines = LogLines(log);
+  EXPECT_TRUE(Has(lines, "file " + Target() + "\\f0.txt, 14 bytes")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "damaged entry " + Target() + "\\f1.txt: unknown dictionary size")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "roll-back: what was unpacked into " + Target() + " is deleted")) << FileText(log);
+  EXPECT_EQ(lines.back(), "outcome: done code 0, exit code -1: The entry " + Target() +
+                              "\\f1.txt is damaged: unknown dictionary size.");
+
+  DeleteFileA(log.c_str());
+  run = RunSetupHost({"--", "-Q", PackWithSecond("\\..\\f1.txt", false, "escape.zpk"), "-Z", Target(), "-L" + log});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  lines = LogLines(log);
+  EXPECT_TRUE(Has(lines, "refused entry \\..\\f1.txt: its name would leave the target directory")) << FileText(log);
+  EXPECT_EQ(OsGetAttributes(At("zelvar\\ARCHIVE\\SYSTEM\\f1.txt").c_str()), kInvalidAttributes);
+
+  DeleteFileA(log.c_str());
+  WriteBytes(Target() + "\\before.txt", Text("alt"));
+  run = RunSetupHost({"--stop-after", "1", "--", "-Q", Pack(4), "-Z", Target(), "-L" + log});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  lines = LogLines(log);
+  EXPECT_TRUE(Has(lines, "existing target moved aside to " + Target() + ".001")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "stop requested by the setup program after entry 1 of 4")) << FileText(log);
+  EXPECT_TRUE(Has(lines, "roll-back: the backup " + Target() + ".001 is back as " + Target())) << FileText(log);
+  EXPECT_EQ(lines.back(), "outcome: done code 0, exit code -1: The setup program stopped the job after entry 1 of 4.");
+}
+
+// A log that cannot be opened: the run ends at once with -1, and nothing is changed or sent.
+TEST_F(SetupCall, LogThatCannotBeOpenedChangesNothing) {
+  WriteBytes(Target() + "\\before.txt", Text("alt"));
+  HostRun run = RunSetupHost({"--", "-Q", Pack(1), "-Z", Target(), "-L", At("no such folder\\run.log")});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  EXPECT_FALSE(run.HasDone()) << run.output;
+  EXPECT_TRUE(run.Percentages().empty()) << run.output;
+  EXPECT_EQ(FileText(Target() + "\\before.txt"), "alt");
+  EXPECT_EQ(OsGetAttributes((Target() + ".001").c_str()), kInvalidAttributes);
+  EXPECT_EQ(OsGetAttributes((Target() + "\\f0.txt").c_str()), kInvalidAttributes);
+}
+
 
 TEST_F(SetupCall, PercentagesFollowTheEntries) {
   const std::vector<std::vector<long>> expected = {{0, 0, 100}, {0, 0, 33, 66, 100}, {0, 0, 25, 50, 75, 100}};

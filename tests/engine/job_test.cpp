@@ -3,6 +3,7 @@
 // the current directory inside the target, DeleteTree, setup-call mode, and stops at every point.
 #include <gtest/gtest.h>
 
+#include "engine/job_log.h"
 #include "engine/unpack_job.h"
 #include "tests/engine/job_support.h"
 #include "ui/message_texts.h"
@@ -270,6 +271,46 @@ TEST_F(JobTest, AFailingEntryPutsTheOldTargetBackByteForByte) {
   EXPECT_EQ(RunUnpackJob(), 0);
   EXPECT_FALSE(OsPathExists(target.c_str()));
   EXPECT_TRUE(Backups().empty());
+}
+
+// The log of a job: each file with its size, the damaged entry with its reason, the roll-back; one
+// CRLF line per event, appended by the next job.
+TEST_F(JobTest, TheLogNamesEachFileTheDamagedEntryAndTheRollBack) {
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  entries.insert(entries.begin() + 3, BrokenEntry("\\broken.bin"));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  Prepare(true);
+  const std::string log = scratch / "job.log";
+  SetJobLogPath(log.c_str());
+  ASSERT_EQ(OpenJobLog(), 1);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  CloseJobLog();
+  EXPECT_EQ(RunUnpackJob(), 0);  // without an open log nothing is written
+  ASSERT_EQ(OpenJobLog(), 1);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  CloseJobLog();
+  SetJobLogPath("");
+
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  const std::string text(bytes.begin(), bytes.end());
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos) << text;
+    lines.push_back(text.substr(start + 21, end - start - 21));  // behind "YYYY-MM-DD hh:mm:ss  "
+    start = end + 2;
+  }
+  auto count = [&](const std::string& wanted) {
+    return std::count(lines.begin(), lines.end(), wanted);
+  };
+  EXPECT_EQ(count("job: source " + source), 2) << text;
+  EXPECT_EQ(count("directory " + target + "\\config"), 2) << text;
+  EXPECT_EQ(count("file " + target + "\\config\\settings.txt, 3000 bytes"), 2) << text;
+  EXPECT_EQ(count("file " + target + "\\readme.txt, 12 bytes"), 2) << text;
+  EXPECT_EQ(count("damaged entry " + target + "\\broken.bin: unknown literal mode (2)"), 2) << text;
+  EXPECT_EQ(count("roll-back: what was unpacked into " + target + " is deleted"), 2) << text;
+  EXPECT_EQ(count("file " + target + "\\data.bin, 20000 bytes"), 2) << "the walk goes on after a damaged entry";
 }
 
 TEST_F(JobTest, ARollBackThatCannotRemoveTheTargetKeepsTheBackup) {

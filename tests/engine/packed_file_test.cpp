@@ -12,6 +12,7 @@
 
 #include "engine/explode.h"
 #include "platform/platform.h"
+#include "tests/engine/signed_program_support.h"
 #include "tools/zpack/pack_writer.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -154,6 +155,38 @@ TEST(PackedFile, OneByteMoreOrLessAnywhereIsInvalid) {
   wrongMagic[trailer + 3] = '3';
   Opened f(wrongMagic);
   EXPECT_EQ(ReadTrailer(f.file), 0);
+}
+
+// A program signed after the packed file was appended: the trailer is found in front of the
+// certificate table and its padding, whatever that padding's length; a table that does not reach the
+// end, a damaged table entry, or padding that is not zero leave the file judged by its end (invalid).
+TEST(PackedFile, SignedProgramsAreReadInFrontOfTheirCertificateTable) {
+  for (size_t programSize = 1024; programSize < 1032; ++programSize) {  // every padding from 0 to 7 bytes
+    Bytes packed = zpack::BuildPackedFile(SampleEntries(), Info(), zsigned::MinimalProgram(programSize));
+    Bytes signedFile = zsigned::Signed(packed);
+    Opened f(signedFile);
+    ASSERT_EQ(ReadTrailer(f.file), 1) << programSize;
+    EXPECT_EQ(g_trailer.fileSize, packed.size());
+    EXPECT_EQ(Walk(f.file).names, kSampleNames);
+  }
+  const Bytes packed = zpack::BuildPackedFile(SampleEntries(), Info(), zsigned::MinimalProgram(1027));
+  const Bytes good = zsigned::Signed(packed);
+  const size_t table = good.size() - ((8 + 1001 + 7) & ~7u);
+
+  Bytes behind = good;
+  behind.push_back(0);  // a byte after the table: the table no longer reaches the end
+  Bytes damagedLength = good;
+  zsigned::Put32(damagedLength, table, 0x7FFFFFF0u);
+  Bytes damagedRevision = good;
+  damagedRevision[table + 5] = 0x07;
+  Bytes paddingNotZero = good;
+  paddingNotZero[table - 1] = 0x01;
+  Bytes tableShort = good;  // the directory names a table that ends before the file does
+  zsigned::Put32(tableShort, zsigned::kSecurityEntry + 4, static_cast<uint32_t>(good.size() - table - 8));
+  for (const Bytes* bad : {&behind, &damagedLength, &damagedRevision, &paddingNotZero, &tableShort}) {
+    Opened f(*bad);
+    EXPECT_EQ(ReadTrailer(f.file), 0);
+  }
 }
 
 TEST(PackedFile, FilesShorterThanATrailerAreInvalidAndLeaveTheRecordClear) {

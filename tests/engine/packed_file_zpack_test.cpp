@@ -11,6 +11,7 @@
 #include "discovery/tag_list.h"
 #include "engine/packed_file.h"
 #include "engine/records.h"
+#include "tests/engine/signed_program_support.h"
 #include "tools/zpack/pack_writer.h"
 #include "tools/zpack/zpack_tool.h"
 
@@ -132,6 +133,29 @@ TEST(Zpack, CreateListTestExtractRoundTrip) {
   EXPECT_EQ(Zpack({"test", appended.string()}), 0);
   ASSERT_EQ(Zpack({"extract", appended.string(), (dir / "y").string()}), 0);
   EXPECT_EQ(Tree(dir / "y"), Tree(dir / "src"));
+}
+
+// A program signed after its packed file was appended is listed, tested and extracted in front of
+// its certificate table; appending to a signed program is refused (it would break the signature).
+TEST(Zpack, SignedProgramsAreReadButNotAppendedTo) {
+  fs::path dir = Fresh("signed");
+  MakeTree(dir / "src");
+  Put(dir / "program.exe", zsigned::MinimalProgram());
+  fs::path packed = dir / "packed.exe";
+  ASSERT_EQ(Zpack({"create", packed.string(), "--title", "T", "--subdir", "\\A", "--append-to",
+                   (dir / "program.exe").string(), (dir / "src").string()}),
+            0);
+  fs::path signedFile = dir / "signed.exe";
+  Put(signedFile, zsigned::Signed(Get(packed)));
+  EXPECT_EQ(Zpack({"list", signedFile.string()}), 0);
+  EXPECT_EQ(Zpack({"test", signedFile.string()}), 0);
+  ASSERT_EQ(Zpack({"extract", signedFile.string(), (dir / "x").string()}), 0);
+  EXPECT_EQ(Tree(dir / "x"), Tree(dir / "src"));
+
+  EXPECT_EQ(Zpack({"create", (dir / "again.exe").string(), "--title", "T", "--subdir", "\\A", "--append-to",
+                   signedFile.string(), (dir / "src").string()}),
+            1);
+  EXPECT_FALSE(fs::exists(dir / "again.exe"));
 }
 
 TEST(Zpack, RejectsBadArguments) {

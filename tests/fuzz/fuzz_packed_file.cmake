@@ -1,22 +1,29 @@
 # Fuzzer of the trailer check, the buffered entry walk and the decompression of entries (clang, libFuzzer).
 # The reader's sources are compiled into the fuzzer itself, so that they carry its coverage
 # instrumentation; their objects in zcore are then not linked. Seeds: the sample packed file and a
-# small packed file made by zpack at build time.
+# small packed file made by zpack at build time, and that one appended to a program signed afterwards
+# (a certificate table at the end).
 if(Z_FUZZ AND NOT WIN32 AND TARGET zpack)
   set(z_fuzz_pf_seeds ${CMAKE_CURRENT_BINARY_DIR}/fuzz_packed_file_seeds)
   set(z_fuzz_pf_corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_packed_file_corpus)
   file(MAKE_DIRECTORY ${z_fuzz_pf_corpus})
   add_custom_command(
-    OUTPUT ${z_fuzz_pf_seeds}/small.zpk ${z_fuzz_pf_seeds}/connect.zpk
+    OUTPUT ${z_fuzz_pf_seeds}/small.zpk ${z_fuzz_pf_seeds}/connect.zpk ${z_fuzz_pf_seeds}/signed.exe
     COMMAND ${CMAKE_COMMAND} -E make_directory ${z_fuzz_pf_seeds}
     COMMAND zpack create ${z_fuzz_pf_seeds}/small.zpk --title Seed --subdir "\\A" --time 0
             ${Z_SAMPLE_DIR}/connect/config/vorlagen
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/sample/connect.zpk ${z_fuzz_pf_seeds}/connect.zpk
-    DEPENDS zpack zsample
+    COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/signed_seed.py program ${CMAKE_CURRENT_BINARY_DIR}/seed_program.exe
+    COMMAND zpack create ${CMAKE_CURRENT_BINARY_DIR}/seed_unsigned.exe --title Seed --subdir "\\A" --time 0
+            --append-to ${CMAKE_CURRENT_BINARY_DIR}/seed_program.exe ${Z_SAMPLE_DIR}/connect/config/vorlagen
+    COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/signed_seed.py sign ${CMAKE_CURRENT_BINARY_DIR}/seed_unsigned.exe
+            ${z_fuzz_pf_seeds}/signed.exe
+    DEPENDS zpack zsample ${CMAKE_CURRENT_LIST_DIR}/signed_seed.py
     VERBATIM)
   add_custom_target(fuzz_packed_file_seeds ALL DEPENDS ${z_fuzz_pf_seeds}/small.zpk)
   file(GLOB z_fuzz_pf_explode CONFIGURE_DEPENDS ${Z_ROOT}/engine/explode*.cpp)
   add_executable(fuzz_packed_file ${CMAKE_CURRENT_LIST_DIR}/fuzz_packed_file.cpp ${Z_ROOT}/engine/packed_file.cpp
+                 ${Z_ROOT}/engine/signed_program.cpp
                  ${Z_ROOT}/engine/source_reader.cpp
                  ${z_fuzz_pf_explode})
   target_compile_options(fuzz_packed_file PRIVATE -fsanitize=fuzzer,address,undefined)

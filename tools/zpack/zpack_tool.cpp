@@ -28,6 +28,7 @@
 
 #include "engine/explode.h"
 #include "engine/packed_file.h"
+#include "engine/signed_program.h"
 #include "platform/platform.h"
 #include "tools/zpack/pack_writer.h"
 #include "tools/zpack/zpack_tool.h"
@@ -39,6 +40,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string SeamPath(const std::string& hostPath);
 
 int Usage() {
   std::fprintf(stderr,
@@ -71,6 +74,14 @@ bool ParseNumber(const char* text, uint64_t limit, uint64_t* value) {
 }
 
 // ---- create ----
+
+bool IsSignedProgram(const std::string& path) {
+  const FileHandle file = OsOpenFile(SeamPath(path).c_str(), FileOpenRead);
+  if (file == kNoFile) return false;  // reported by the read that follows
+  const bool isSigned = HasCertificateTable(file) == 1;
+  OsCloseFile(file);
+  return isSigned;
+}
 
 int Create(int argc, char** argv) {
   if (argc < 4) return Usage();
@@ -138,6 +149,9 @@ int Create(int argc, char** argv) {
                 info.subdirectory.c_str());
 
   std::vector<uint8_t> leading;
+  if (!appendTo.empty() && IsSignedProgram(appendTo))
+    return Fail("%s is signed: a packed file appended behind its signature breaks it; append to the unsigned "
+                "program, then sign the result", appendTo.c_str());
   if (!appendTo.empty() && !zpack::ReadWholeFile(appendTo, &leading)) return Fail("cannot read %s", appendTo.c_str());
   std::vector<zpack::PackEntry> entries;
   std::string error;
@@ -205,7 +219,7 @@ bool OpenPacked(const char* path, PackedFile* packed, bool* trailerValid) {
     Fail("cannot open %s", path);
     return false;
   }
-  packed->length = OsFileLength(packed->file);
+  packed->length = PackedDataLength(packed->file);  // without a signed program's certificate table
   *trailerValid = ReadTrailer(packed->file) == 1;
   if (!*trailerValid) {
     std::fprintf(stderr, "zpack: %s: no valid trailer (file of %" PRId64 " bytes: magic %s, fileSize %" PRIu32 ")\n",
