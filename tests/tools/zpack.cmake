@@ -16,3 +16,9 @@ if(WIN32 AND TARGET Zarpex32)
                    $<TARGET_FILE:Zarpex32> ${CMAKE_BINARY_DIR}/zpack_names ${Z_WINEPREFIX}/drive_c)
   set_tests_properties(zpack_names_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endif()
+
+# zpack verify against the sample installed by the engine's own extraction.
+if(TARGET zpacktool)
+  z_add_gtest(zpack_verify_test ${CMAKE_CURRENT_LIST_DIR}/zpack_verify_test.cpp LIBS zpacktool)
+  add_dependencies(zpack_verify_test zsample)
+endif()

@@ -210,6 +210,39 @@ void AppendEscaped(unsigned char byte, std::string* out) {
 
 }  // namespace
 
+namespace {
+
+uint32_t LowerCase(uint32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F))
+    return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  if (c == 0x178) return 0xFF;
+  if (c == 0x130) return 'i';
+  // Latin Extended-A pairs: upper case at the even code in 0x100-0x137 and 0x14A-0x177, at the odd
+  // code in 0x139-0x148 and 0x179-0x17E.
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+  return c;
+}
+
+}  // namespace
+
+std::string FoldedName(const std::string& packed, int codePage) {
+  const CodePageTable* table = TableOf(codePage);
+  std::string key;
+  for (char byte : packed) {
+    const unsigned char b = static_cast<unsigned char>(byte);
+    const uint32_t c = table != nullptr ? CharacterOf(*table, b) : b;
+    if (c == 0) {
+      AppendEscaped(b, &key);  // no character: only the same byte matches
+    } else {
+      AppendUtf8(LowerCase(c), &key);
+    }
+  }
+  return key;
+}
+
 bool IsKnownCodePage(int codePage) { return TableOf(codePage) != nullptr; }
 
 int DefaultCodePage() {

@@ -22,6 +22,10 @@ std::string EscapedUtf8(const std::string& packed, int codePage);
 // Text that should be UTF-8 (a Linux file name), invalid sequences and controls written as \xNN.
 std::string EscapedHostText(const std::string& utf8);
 
+// A key under which names equal ignoring case (as Windows compares them) are equal: the code page's
+// characters with upper-case letters of the Latin, Greek and Cyrillic alphabets made lower-case.
+std::string FoldedName(const std::string& packed, int codePage);
+
 // For the terminal, so that nothing raw reaches it: natively UTF-8; on Windows the ANSI code page.
 std::string ShowPacked(const std::string& packed, int codePage);
 std::string ShowHost(const std::string& utf8);

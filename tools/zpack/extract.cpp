@@ -16,7 +16,7 @@ namespace zpack {
 // An entry name is used below the target only when it is "\" followed by one or more plain names:
 // no empty, "." or ".." level, no drive or other colon, no control characters. The levels come out
 // converted to UTF-8.
-bool EntryLevels(const std::string& name, int codePage, Levels* levels, std::string* why) {
+bool EntryLevels(const std::string& name, int codePage, std::vector<std::string>* levels, std::string* why) {
   if (name.empty() || name[0] != '\\') {
     *why = "its name does not begin with a backslash";
     return false;

@@ -40,8 +40,8 @@ const char kHelp[] =
     "  zpack create OUT --title TEXT --subdir \\ARCHIVE\\X [--ascii|--binary] [--dict 1024|2048|4096]\n"
     "               [--append-to FILE] [--time UNIXSECONDS] [--unpacked-size BYTES] [--codepage N] DIR\n"
     "      packs the tree DIR; OUT is written under a temporary name and renamed when complete\n"
-    "  zpack list [--codepage N] FILE\n"
-    "      the trailer and every entry\n"
+    "  zpack list [--json] [--codepage N] FILE\n"
+    "      the trailer and every entry (--json: as one JSON document, names in UTF-8)\n"
     "  zpack test [--codepage N] FILE\n"
     "      proves that every entry's stream decompresses to its end marker within its stored bytes and\n"
     "      that the entry walk ends at the trailer; the format has no checksum, so changed data that\n"
@@ -49,6 +49,14 @@ const char kHelp[] =
     "  zpack extract [--overwrite] [--codepage N] FILE DIR\n"
     "      recreates the entries below DIR; refuses (before writing anything) when files exist, unless\n"
     "      --overwrite; never writes through a symbolic link or reparse point already in DIR\n"
+    "  zpack verify [--root ARCHIVEROOT] [--all-times] [--json] [--codepage N] FILE DIR\n"
+    "      compares the installed tree DIR with the packed file; one line per finding: missing,\n"
+    "      changed (content), type (file/directory), time (written; --all-times: created and accessed\n"
+    "      too), attribute (read-only, hidden, system), extra (in DIR only), record (a record the\n"
+    "      install's merge or the server changed later); archive.dat/.dir/.add are compared record by\n"
+    "      record with the install's path rewriting applied for ARCHIVEROOT (default: the root in the\n"
+    "      installed archive.add); names match ignoring case as on Windows. Exit 0 the tree matches,\n"
+    "      1 findings, 2 the packed file or the tree cannot be read\n"
     "  zpack records RECORDFILE...\n"
     "      the records of archive.dat, archive.dir or archive.add files\n"
     "  zpack --version | --help\n"
@@ -56,7 +64,7 @@ const char kHelp[] =
     "Names in packed files are in a single-byte Windows code page: --codepage N (1250-1258) names it;\n"
     "the default is 1252 (zpack.exe on Windows: the system's ANSI code page).\n"
     "\n"
-    "exit codes (every command):\n"
+    "exit codes (every command; verify as said above):\n"
     "  0  success\n"
     "  1  the work failed: a damaged or unreadable file, an I/O error, a refused entry\n"
     "  2  usage: the command line was not understood\n";
@@ -319,6 +327,7 @@ int Create(int argc, char** argv) {
 // ---- list, test ----
 
 int List(const char* path, const Arguments& args) {
+  if (args.json) return ListJson(path, args.codePage);
   PackedFile packed;
   bool valid = false;
   if (!OpenPacked(path, &packed, &valid)) return kExitFailed;
@@ -418,7 +427,7 @@ int ZpackMain(int argc, char** argv) {
   Arguments args;
   int status = kExitUsage;
   if (command == "list") {
-    if (!ParseArguments("list", argc, argv, {"--codepage"}, 1, 1, &args, &status)) return status;
+    if (!ParseArguments("list", argc, argv, {"--codepage", "--json"}, 1, 1, &args, &status)) return status;
     return List(args.operands[0], args);
   }
   if (command == "test") {
@@ -431,6 +440,17 @@ int ZpackMain(int argc, char** argv) {
     options.codePage = args.codePage;
     options.overwrite = args.overwrite;
     return Extract(args.operands[0], args.operands[1], options);
+  }
+  if (command == "verify") {
+    if (!ParseArguments("verify", argc, argv, {"--codepage", "--root", "--json", "--all-times"}, 2, 2, &args, &status))
+      return status;
+    VerifyOptions options;
+    options.codePage = args.codePage;
+    options.json = args.json;
+    options.allTimes = args.allTimes;
+    options.root = args.root;
+    options.haveRoot = args.haveRoot;
+    return Verify(args.operands[0], args.operands[1], options);
   }
   if (command == "records") {
     if (!ParseArguments("records", argc, argv, {}, 1, static_cast<size_t>(argc), &args, &status)) return status;
