@@ -133,7 +133,7 @@ int Extract(const char* path, const char* targetDir, const ExtractOptions& optio
     std::string writeError;
     EntryStream stream;
     stream.sink = [&](const char* data, uint32_t size) { return OutputTree::Write(file, data, size, &writeError); };
-    ExplodeResult result = h.storedSize == 0 ? ExplodeOk : ExplodeEntry(packed.file, h.storedSize, &stream);
+    ExplodeResult result = h.storedSize == 0 ? ExplodeOk : ExplodeEntry(h.storedSize, &stream);
     if (writeError.empty() && result != ExplodeOk) writeError = ResultName(result);
     if (!writeError.empty()) {
       tree.Discard(file, levels);

@@ -107,7 +107,6 @@ bool WalkComplete(uint32_t walked) {
 namespace {
 
 struct StreamState {
-  FileHandle file;
   uint32_t remaining;
   EntryStream* stream;
 };
@@ -116,7 +115,7 @@ uint32_t ReadStored(char* buffer, uint32_t* count, void* userParameter) {
   StreamState* state = static_cast<StreamState*>(userParameter);
   uint32_t want = *count < state->remaining ? *count : state->remaining;
   if (want == 0 || state->stream->stopped) return 0;
-  int32_t got = OsReadFile(state->file, buffer, want);
+  int32_t got = ReadSource(buffer, want);
   if (got <= 0) {
     state->remaining = 0;
     return 0;
@@ -137,11 +136,9 @@ ExplodeWorkArea g_workArea;
 
 }  // namespace
 
-ExplodeResult ExplodeEntry(FileHandle file, uint32_t storedSize, EntryStream* stream) {
-  StreamState state{file, storedSize, stream};
-  ExplodeResult result = explodeStream(ReadStored, WriteToSink, &g_workArea, &state);
-  stream->storedUsedUp = state.remaining == 0;
-  return result;
+ExplodeResult ExplodeEntry(uint32_t storedSize, EntryStream* stream) {
+  StreamState state{storedSize, stream};
+  return explodeStream(ReadStored, WriteToSink, &g_workArea, &state);
 }
 
 const char* ResultName(ExplodeResult result) {

@@ -7,6 +7,7 @@
 
 #include "engine/explode.h"
 #include "engine/packed_file.h"
+#include "engine/source_reader.h"
 #include "platform/platform.h"
 
 namespace zpack {
@@ -31,19 +32,20 @@ struct PackedFile {
 // (false) or is not a packed file (*trailerValid false).
 bool OpenPacked(const char* path, PackedFile* packed, bool* trailerValid);
 
-// Walks the entries as the program does: each header at the previous entry's data start plus its
-// storedSize. visit gets the header and the data start; false from it stops the walk.
+// Walks the entries as the program does, through its buffered reader: each header at the previous
+// entry's data start plus its storedSize. visit gets the header and the data start (where the
+// reader then stands); false from it stops the walk.
 template <typename Visit>
 uint32_t WalkEntries(FileHandle file, Visit visit) {
   uint32_t walked = 0;
-  if (OsSeekFile(file, g_trailer.firstEntryOffset, SeekFromStart) < 0) return 0;
+  if (!BeginSourceReading(file, g_trailer.firstEntryOffset)) return 0;
   for (uint32_t i = 0; i < g_trailer.entryCount; ++i) {
     EntryHeaderBuffer buffer;
-    if (ReadEntryHeader(file, &buffer) != EntryRead) break;
-    int64_t dataStart = OsSeekFile(file, 0, SeekFromCurrent);
+    if (ReadEntryHeaderFrom(ReadSourceBlock, nullptr, &buffer) != EntryRead) break;
+    int64_t dataStart = SourcePosition();
     ++walked;
     if (!visit(buffer, dataStart)) break;
-    if (OsSeekFile(file, dataStart + buffer.header.storedSize, SeekFromStart) < 0) break;
+    if (!SetSourcePosition(dataStart + buffer.header.storedSize)) break;
   }
   return walked;
 }
@@ -59,10 +61,9 @@ struct EntryStream {
   std::function<bool(const char* data, uint32_t size)> sink;
   uint64_t total = 0;         // bytes delivered by the decompressor
   bool stopped = false;       // sink said stop
-  bool storedUsedUp = false;  // the decompressor read every stored byte
 };
-// The file stands at the entry's data.
-ExplodeResult ExplodeEntry(FileHandle file, uint32_t storedSize, EntryStream* stream);
+// The walk's reader stands at the entry's data.
+ExplodeResult ExplodeEntry(uint32_t storedSize, EntryStream* stream);
 const char* ResultName(ExplodeResult result);
 
 // Whether the entry's data stays in front of the trailer; prints why not.

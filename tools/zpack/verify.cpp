@@ -14,6 +14,7 @@
 #include "engine/records.h"
 #include "platform/platform.h"
 #include "tools/zpack/code_pages.h"
+#include "tools/zpack/installed_tree.h"
 #include "tools/zpack/json_text.h"
 #include "tools/zpack/packed_reading.h"
 #include "tools/zpack/zpack_tool.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr int kNameTagChars = 90;    // the merge's bounds for the archive's own record
 constexpr int kTitleTagChars = 95;
-constexpr uint32_t kComparedAttributes = kAttrReadOnly | kAttrHidden | 0x04;  // read-only, hidden, system
 const char* const kClasses[] = {"missing", "changed", "type", "time", "attribute", "extra", "record"};
 enum FindingClass { Missing, Changed, Type, Time, Attribute, Extra, Record, kClassCount };
 
@@ -79,8 +79,7 @@ class Verifier {
   bool DetermineRoot();
   void CompareFile(EntryHeaderBuffer& b, const std::string& name, const std::string& path, int recordKind,
                    bool ownRecordFile);
-  void CompareTimesAndAttributes(const EntryHeader& h, const std::string& name, const std::string& path,
-                                 bool compareTimes);
+  void CompareTimesAndAttributes(const EntryHeader& h, const std::string& name, const InstalledFile& file);
   void FindExtras(const std::string& directory, const std::string& shownPrefix);
   void Print(const char* packedPath, const char* treeDir, uint32_t checked);
 
@@ -97,19 +96,18 @@ Listing& Verifier::ListingOf(const std::string& directory) {
   auto found = listings_.find(directory);
   if (found != listings_.end()) return found->second;
   Listing& listing = listings_[directory];
-  OsFindData data;
-  const std::string pattern = directory + "\\*.*";
-  FindHandle find = OsFindFirst(pattern.c_str(), &data);
-  if (find == nullptr) return listing;
-  do {
-    if (std::strcmp(data.name, ".") == 0 || std::strcmp(data.name, "..") == 0) continue;
+  std::vector<InstalledItem> items;
+  if (!ListInstalled(directory, &items)) {
+    std::fprintf(stderr, "zpack: verify: cannot list %s\n", ShowHost(directory).c_str());
+    unreadable_ = true;
+  }
+  for (const InstalledItem& installed : items) {
     TreeItem item;
-    item.name = data.name;
-    item.directory = (data.attributes & kAttrDirectory) != 0;
+    item.name = installed.name;
+    item.directory = installed.directory;
     listing.byKey.emplace(FoldedName(TreeNameInCodePage(item.name), options_.codePage), listing.items.size());
     listing.items.push_back(item);
-  } while (OsFindNext(find, &data));
-  OsFindClose(find);
+  }
   return listing;
 }
 
@@ -122,7 +120,7 @@ TreeItem* Verifier::Find(const std::vector<std::string>& levels, std::string* pa
     auto found = listing.byKey.find(FoldedName(levels[i], options_.codePage));
     if (found == listing.byKey.end()) return nullptr;
     item = &listing.items[found->second];
-    current += "\\" + item->name;
+    current = InstalledChild(current, item->name);
   }
   *path = current;
   return item;
@@ -159,10 +157,11 @@ bool Verifier::DetermineRoot() {
   } else {
     std::string path;
     TreeItem* add = Find({"archive.add"}, &path);
-    FileHandle file = add != nullptr && !add->directory ? OsOpenFile(path.c_str(), FileOpenRead) : kNoFile;
+    InstalledFile file;
+    const bool opened = add != nullptr && !add->directory && OpenInstalled(path, &file);
     char record[kRecordSize];
-    const bool read = file != kNoFile && OsReadFile(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize);
-    if (file != kNoFile) OsCloseFile(file);
+    const bool read = opened && ReadInstalled(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize);
+    CloseInstalled(file);
     if (!read) return false;
     char oem[kRecordTagsSize + 1];
     ReadRecordTag(record, TagPath, oem, sizeof oem);
@@ -243,13 +242,13 @@ std::string RecordFinding(uint32_t index, const char* expected, const char* inst
 void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const std::string& path, int recordKind,
                            bool ownRecordFile) {
   const EntryHeader& h = b.header;
-  FileHandle file = OsOpenFile(path.c_str(), FileOpenRead);
-  if (file == kNoFile) {
+  InstalledFile file;
+  if (!OpenInstalled(path, &file)) {
     std::fprintf(stderr, "zpack: verify: cannot read %s\n", ShowHost(name).c_str());
     unreadable_ = true;
     return;
   }
-  const int64_t installedSize = OsFileLength(file);
+  const int64_t installedSize = file.size;
   bool differs = false;
   uint64_t firstDifference = 0;
   uint64_t compared = 0;
@@ -262,7 +261,7 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
   int kind = recordKind;
   auto compareBytes = [&](const char* data, uint32_t size) {
     if (differs) return;
-    int32_t got = size == 0 ? 0 : OsReadFile(file, installed, size);
+    int32_t got = size == 0 ? 0 : ReadInstalled(file, installed, size);
     if (got < 0) got = 0;
     for (int32_t i = 0; i < got; ++i) {
       if (data[i] != installed[i]) {
@@ -284,7 +283,7 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
     if (rewritten) RewriteRecordPaths(&kind, 1, expected);
     if (ownRecordFile && recordIndex == 0) ApplyMerge(expected);
     char actual[kRecordSize];
-    int32_t got = OsReadFile(file, actual, kRecordSize);
+    int32_t got = ReadInstalled(file, actual, kRecordSize);
     if (got != static_cast<int32_t>(kRecordSize)) {
       differs = true;  // the installed file ends early: a size finding
     } else if (std::memcmp(expected, actual, kRecordSize) != 0) {
@@ -314,13 +313,13 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
     }
     return true;
   };
-  ExplodeResult result = h.storedSize == 0 ? ExplodeOk : ExplodeEntry(packed_.file, h.storedSize, &stream);
+  ExplodeResult result = h.storedSize == 0 ? ExplodeOk : ExplodeEntry(h.storedSize, &stream);
   if (recordKind >= 0 && recordFill > 0) compareBytes(record, recordFill);  // a trailing part record, unchanged
   // Records that the install or the server added behind the packed ones.
   if (recordKind >= 0 && !differs && installedSize > static_cast<int64_t>(stream.total) &&
       (installedSize - static_cast<int64_t>(stream.total)) % kRecordSize == 0 && recordFill == 0) {
     char actual[kRecordSize];
-    while (OsReadFile(file, actual, kRecordSize) == static_cast<int32_t>(kRecordSize)) {
+    while (ReadInstalled(file, actual, kRecordSize) == static_cast<int32_t>(kRecordSize)) {
       std::map<int, std::string> tags = TagsOf(actual);
       recordFindings.push_back("record " + std::to_string(recordIndex++) + " added (name \"" +
                                TagUtf8(tags, TagName) + "\")");
@@ -329,7 +328,8 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
   } else if (!differs && installedSize != static_cast<int64_t>(stream.total)) {
     differs = true;
   }
-  OsCloseFile(file);
+  if (!ownRecordFile) CompareTimesAndAttributes(h, name, file);  // the merge writes the own record later
+  CloseInstalled(file);
   if (result != ExplodeOk) {
     std::fprintf(stderr, "zpack: verify: %s: %s\n", ShowHost(name).c_str(), ResultName(result));
     unreadable_ = true;
@@ -351,20 +351,19 @@ std::string TimeText(uint64_t fileTime) {
   return unix >= 0 && unix <= 0xFFFFFFFFll ? IsoTime(static_cast<uint32_t>(unix)) : std::to_string(fileTime);
 }
 
-void Verifier::CompareTimesAndAttributes(const EntryHeader& h, const std::string& name, const std::string& path,
-                                         bool compareTimes) {
-  uint64_t creation = 0, access = 0, write = 0;
-  if (compareTimes && OsGetFileTimes(path.c_str(), &creation, &access, &write)) {
+void Verifier::CompareTimesAndAttributes(const EntryHeader& h, const std::string& name, const InstalledFile& file) {
+  if (file.haveTimes) {
     struct {
       const char* which;
       uint32_t stored;
       uint64_t installed;
       bool always;
-    } times[] = {{"written", h.writeTime, write, true},
-                 {"created", h.creationTime, creation, false},
-                 {"accessed", h.accessTime, access, false}};
+    } times[] = {{"written", h.writeTime, file.write, true},
+                 {"created", h.creationTime, file.creation, false},
+                 {"accessed", h.accessTime, file.access, false}};
     for (const auto& t : times) {
       if (!t.always && !options_.allTimes) continue;
+      if (&t == &times[1] && !file.haveCreation) continue;
       uint64_t expected = 0;
       if (!OsUnixTimeToFileTime(t.stored, &expected)) continue;
       if (expected / 10000000ull == t.installed / 10000000ull) continue;
@@ -373,12 +372,11 @@ void Verifier::CompareTimesAndAttributes(const EntryHeader& h, const std::string
                  " installed");
     }
   }
-  const uint32_t attributes = OsGetAttributes(path.c_str());
-  if (attributes != kInvalidAttributes &&
-      (attributes & kComparedAttributes) != (h.attributes & kComparedAttributes)) {
+  const uint32_t mask = file.comparable;
+  if (file.attributes != kInvalidAttributes && (file.attributes & mask) != (h.attributes & mask)) {
     char text[80];
     std::snprintf(text, sizeof text, "attributes 0x%02" PRIX32 " in the packed file, 0x%02" PRIX32 " installed",
-                  h.attributes & kComparedAttributes, attributes & kComparedAttributes);
+                  h.attributes & mask, file.attributes & mask);
     Report(Attribute, name, text);
   }
 }
@@ -390,7 +388,7 @@ void Verifier::FindExtras(const std::string& directory, const std::string& shown
     if (!item.matched) {
       Report(Extra, shown, item.directory ? "directory" : "");
     } else if (item.directory) {
-      FindExtras(directory + "\\" + item.name, shown);
+      FindExtras(InstalledChild(directory, item.name), shown);
     }
   }
 }
@@ -424,29 +422,28 @@ void Verifier::Print(const char* packedPath, const char* treeDir, uint32_t check
 int Verifier::Run(const char* packedPath, const char* treeDir) {
   bool valid = false;
   if (!OpenPacked(packedPath, &packed_, &valid) || !valid) return kExitUsage;
-  tree_ = SeamPath(treeDir);
+  tree_ = treeDir;
   while (tree_.size() > 3 && (tree_.back() == '\\' || tree_.back() == '/')) tree_.pop_back();
-  if (!OsDirectoryExists(tree_.c_str())) {
+  if (!IsInstalledDirectory(tree_)) {
     std::fprintf(stderr, "zpack: verify: %s is not a readable directory\n", ShowArgument(treeDir).c_str());
     return kExitUsage;
   }
-  bool rootKnown = false;
-  bool needRoot = false;
+  // The root is needed by the first record file; --root is taken at once.
+  bool rootTried = false, rootKnown = false;
+  auto takeRoot = [&]() {
+    rootTried = true;
+    rootKnown = DetermineRoot();
+    if (!rootKnown) {
+      std::fprintf(stderr, "zpack: verify: the archive root is unknown (no readable archive.add in %s): give --root\n",
+                   ShowArgument(treeDir).c_str());
+    } else if (!options_.json) {
+      std::printf("archive root %s (from %s)\n", ShowPacked(g_jobSettings.archiveRoot, options_.codePage).c_str(),
+                  rootFrom_.c_str());
+    }
+    return rootKnown;
+  };
+  if (options_.haveRoot && !takeRoot()) return kExitUsage;
   std::string path;
-  // Whether any entry is a rewritten record file, and the root it needs.
-  WalkEntries(packed_.file, [&](EntryHeaderBuffer& b, int64_t) {
-    if (b.header.entryFlags & EntryHasRecords) needRoot = true;
-    return !needRoot;
-  });
-  if (needRoot || options_.haveRoot) rootKnown = DetermineRoot();
-  if (needRoot && !rootKnown) {
-    std::fprintf(stderr, "zpack: verify: the archive root is unknown (no readable archive.add in %s): give --root\n",
-                 ShowArgument(treeDir).c_str());
-    return kExitUsage;
-  }
-  if (!options_.json && rootKnown)
-    std::printf("archive root %s (from %s)\n", ShowPacked(g_jobSettings.archiveRoot, options_.codePage).c_str(),
-                rootFrom_.c_str());
   uint32_t checked = 0;
   uint32_t walked = WalkEntries(packed_.file, [&](EntryHeaderBuffer& b, int64_t dataStart) {
     const EntryHeader& h = b.header;
@@ -484,10 +481,11 @@ int Verifier::Run(const char* packedPath, const char* treeDir) {
         if (EqualNoCase(levels.back().c_str(), recordNames[k])) recordKind = k;
       }
     }
-    const bool ownRecordFile = recordKind == RecordsArchiveAdd && levels.size() == 1;
-    CompareFile(b, name, path, recordKind, ownRecordFile);
-    // The merge writes the archive's own record after the entry's times were set.
-    CompareTimesAndAttributes(h, name, path, !ownRecordFile);
+    if (recordKind >= 0 && !rootTried && !takeRoot()) {
+      unreadable_ = true;
+      return false;
+    }
+    CompareFile(b, name, path, recordKind, recordKind == RecordsArchiveAdd && levels.size() == 1);
     return true;
   });
   if (!WalkComplete(walked)) unreadable_ = true;

@@ -389,7 +389,7 @@ int Test(const char* path, const Arguments& args) {
       return true;
     }
     EntryStream stream;
-    ExplodeResult result = ExplodeEntry(packed.file, h.storedSize, &stream);
+    ExplodeResult result = ExplodeEntry(h.storedSize, &stream);
     std::printf("%-40s %8" PRIu32 " -> %8" PRIu64 " bytes  %s\n", shown.c_str(), h.storedSize, stream.total,
                 ResultName(result));
     if (result != ExplodeOk) status = kExitFailed;
