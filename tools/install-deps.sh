@@ -15,7 +15,13 @@ if [ -n "$missing" ]; then
   apt-get update -q
   apt-get install -y -q --no-install-recommends $missing
 fi
-# The locales Wine takes its code pages from: German (ANSI 1252, OEM 850) and Polish (1250, 852).
+# The locales Wine takes its code pages from: German (ANSI 1252, OEM 850), which build/win32/wine-run
+# gives Wine (without it Wine falls back to ASCII names and cannot write a name such as "größe.dat"),
+# and Polish (1250, 852) for the code-page tests.
 for l in de_DE pl_PL; do
-  locale -a | grep -qx "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  locale -a 2>/dev/null | grep -qx "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
 done
+if [ "$(LC_ALL=de_DE.UTF-8 locale charmap 2>/dev/null)" != UTF-8 ]; then
+  echo "install-deps: the locale de_DE.UTF-8 could not be made" >&2
+  exit 1
+fi

@@ -5,10 +5,13 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "tools/zpack/code_pages.h"
 
 namespace fs = std::filesystem;
 
@@ -63,32 +66,52 @@ bool ReadTimes(const fs::path& path, FileTimes* times) {
   return true;
 }
 
-std::string NameOf(const fs::path& path) {
+// The host's name as UTF-8 (natively the file system's bytes, which should be UTF-8).
+std::string HostText(const fs::path& path) {
 #ifdef _WIN32
-  return path.filename().string();  // ANSI code page
+  return path.u8string();
 #else
-  return path.filename().native();
+  return path.native();
+#endif
+}
+
+std::string Shown(const fs::path& path) { return ShowHost(HostText(path)); }
+
+// A directory's identity, to find a link that leads back to a directory being packed.
+std::string DirectoryIdentity(const fs::path& dir) {
+#ifdef _WIN32
+  std::error_code ec;
+  fs::path canonical = fs::canonical(dir, ec);
+  return ec ? HostText(dir) : HostText(canonical);
+#else
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return dir.native();
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 #endif
 }
 
 bool CollectDirectory(const fs::path& dir, const std::string& prefix, const CollectOptions& options,
-                      std::vector<PackEntry>* entries, std::string* error) {
+                      std::vector<std::string>* ancestors, std::vector<PackEntry>* entries, std::string* error) {
   std::error_code ec;
   std::vector<std::pair<std::string, fs::path>> files, directories;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& path = it->path();
-    std::string name = NameOf(path);
+    std::string name;
+    if (!Utf8ToPacked(HostText(path.filename()), options.codePage, &name)) {
+      *error = Shown(path) + ": the name cannot be written in code page " + std::to_string(options.codePage);
+      return false;
+    }
     if (name.find_first_of("\\/:") != std::string::npos) {
-      *error = "name not allowed in a packed file: " + path.string();
+      *error = "name not allowed in a packed file: " + Shown(path);
       return false;
     }
     std::error_code typeError;
     if (it->is_directory(typeError)) directories.emplace_back(name, path);
     else if (it->is_regular_file(typeError)) files.emplace_back(name, path);
-    else std::fprintf(stderr, "zpack: skipped (neither file nor directory): %s\n", path.string().c_str());
+    else std::fprintf(stderr, "zpack: skipped (neither file nor directory): %s\n", Shown(path).c_str());
   }
   if (ec) {
-    *error = "cannot read directory " + dir.string() + ": " + ec.message();
+    *error = "cannot read directory " + Shown(dir) + ": " + ec.message();
     return false;
   }
   auto byName = [](const std::pair<std::string, fs::path>& a, const std::pair<std::string, fs::path>& b) {
@@ -104,12 +127,12 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
       return true;
     }
     if (ReadTimes(path, times)) return true;
-    *error = "cannot read the times of " + path.string();
+    *error = "cannot read the times of " + Shown(path) + ": " + std::strerror(errno);
     return false;
   };
   auto checkName = [&](const std::string& name) {
     if (name.size() <= kMaxNameLength) return true;
-    *error = "entry name longer than 260 characters: " + name;
+    *error = "entry name longer than 260 characters: " + EscapedUtf8(name, options.codePage);
     return false;
   };
 
@@ -118,12 +141,12 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
     if (!checkName(name)) return false;
     std::vector<uint8_t> data;
     if (!ReadWholeFile(file.second.string(), &data)) {
-      *error = "cannot read " + file.second.string();
+      *error = "cannot read " + Shown(file.second) + ": " + std::strerror(errno);
       return false;
     }
     uint64_t size = data.size();
     if (size > 0xFFFFFFFFull) {
-      *error = "file too large for a packed file: " + file.second.string();
+      *error = "file too large for a packed file: " + Shown(file.second);
       return false;
     }
     FileTimes times;
@@ -142,7 +165,14 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
     entry.creationTime = times.creation;
     entry.accessTime = times.access;
     entries->push_back(std::move(entry));
-    if (!CollectDirectory(directory.second, name, options, entries, error)) return false;
+    const std::string identity = DirectoryIdentity(directory.second);
+    if (std::find(ancestors->begin(), ancestors->end(), identity) != ancestors->end()) {
+      *error = "directory loop: " + Shown(directory.second) + " leads back to a directory that contains it";
+      return false;
+    }
+    ancestors->push_back(identity);
+    if (!CollectDirectory(directory.second, name, options, ancestors, entries, error)) return false;
+    ancestors->pop_back();
   }
   return true;
 }
@@ -230,10 +260,11 @@ bool CollectTree(const std::string& dir, const CollectOptions& options, std::vec
                  std::string* error) {
   std::error_code ec;
   if (!fs::is_directory(fs::path(dir), ec)) {
-    *error = "not a directory: " + dir;
+    *error = "not a directory: " + ShowHost(dir);
     return false;
   }
-  return CollectDirectory(fs::path(dir), "", options, entries, error);
+  std::vector<std::string> ancestors{DirectoryIdentity(fs::path(dir))};
+  return CollectDirectory(fs::path(dir), "", options, &ancestors, entries, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {

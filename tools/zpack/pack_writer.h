@@ -60,9 +60,11 @@ struct CollectOptions {
   ImplodeLiteralMode mode = ImplodeBinary;
   unsigned dictionarySize = 4096;
   int64_t fixedTime = -1;  // >= 0: every entry gets this time instead of the files' own
+  int codePage = 1252;     // of the names in the packed file (the host's names are UTF-8)
 };
 // Entries for the tree below dir in a stable order: in each directory its files (by name), then
-// each subdirectory's entry followed by its contents. false with a message on a problem.
+// each subdirectory's entry followed by its contents. false with a message on a problem (a name the
+// code page cannot hold, a link that leads back to a directory above it, the system's reason).
 bool CollectTree(const std::string& dir, const CollectOptions& options, std::vector<PackEntry>* entries,
                  std::string* error);
 

@@ -1,34 +1,26 @@
 // zpack records: the archive directory records of "archive.dat", "archive.dir" and "archive.add"
 // files, one line each with name, title and path, readable on any system.
+#include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
 #include "engine/records.h"
 #include "platform/platform.h"
+#include "tools/zpack/code_pages.h"
 #include "tools/zpack/zpack_tool.h"
 
 namespace {
 
-// A tag's value for the terminal: OEM code page -> ANSI code page 1252 -> UTF-8 (1252 read as
-// Latin-1); control characters and 1252's 0x80-0x9F show as '?'.
+// A tag's value for the terminal: OEM code page -> ANSI code page 1252 -> the terminal's encoding;
+// what has no character there is shown as \xNN.
 std::string ReadableTag(const char* record, unsigned char tag) {
   char oem[kRecordTagsSize + 1];
   ReadRecordTag(record, tag, oem, sizeof oem);
   char ansi[sizeof oem];
   OsOemToAnsi(oem, ansi);
-  std::string text;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(ansi); *p != 0; ++p) {
-    if (*p < 0x20 || (*p >= 0x7F && *p < 0xA0)) {
-      text += '?';
-    } else if (*p < 0x80) {
-      text += static_cast<char>(*p);
-    } else {
-      text += static_cast<char>(0xC0 | (*p >> 6));
-      text += static_cast<char>(0x80 | (*p & 0x3F));
-    }
-  }
-  return text;
+  return zpack::ShowPacked(ansi, 1252);
 }
 
 }  // namespace
@@ -36,10 +28,10 @@ std::string ReadableTag(const char* record, unsigned char tag) {
 int ListRecords(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
-    std::fprintf(stderr, "zpack: cannot open %s\n", path);
+    std::fprintf(stderr, "zpack: cannot open %s: %s\n", zpack::ShowArgument(path).c_str(), std::strerror(errno));
     return 1;
   }
-  std::printf("%s\n", path);
+  std::printf("%s\n", zpack::ShowArgument(path).c_str());
   char record[kRecordSize];
   uint32_t index = 0;
   size_t got;
@@ -51,7 +43,7 @@ int ListRecords(const char* path) {
   }
   std::fclose(file);
   if (got != 0) {
-    std::fprintf(stderr, "zpack: %s: %zu bytes after the last whole record\n", path, got);
+    std::fprintf(stderr, "zpack: %s: %zu bytes after the last whole record\n", zpack::ShowArgument(path).c_str(), got);
     return 1;
   }
   return 0;
