@@ -19,10 +19,6 @@
 
 namespace {
 
-void Expect(bool condition) {
-  if (!condition) std::abort();
-}
-
 bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
 
 // The tokenizer as described: plain or quoted tokens, "" inside quotes for one quote character.
@@ -56,14 +52,14 @@ void CheckTokenizer(const std::string& text, size_t dstSize) {
     std::string expected;
     const size_t next = ModelToken(text, at, &expected);
     const char* got = NextToken(dst.get(), dstSize, text.c_str() + at, kCommandSeparators);
-    Expect(got == text.c_str() + next);
-    Expect(expected.substr(0, dstSize - 1) == dst.get());
+    FUZZ_EXPECT(got == text.c_str() + next);
+    FUZZ_EXPECT(expected.substr(0, dstSize - 1) == dst.get());
     if (next == at || next >= text.size()) return;
     at = next;
   }
 }
 
-void ExpectBounded(const char* field, size_t bound) { Expect(std::memchr(field, '\0', bound + 1) != nullptr); }
+void ExpectBounded(const char* field, size_t bound) { FUZZ_EXPECT(std::memchr(field, '\0', bound + 1) != nullptr); }
 
 void ExpectSettingsBounded() {
   const JobSettings& s = g_jobSettings;
@@ -131,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::memcpy(expected.sourcePath, g_jobSettings.sourcePath, kPathBuffer);
       std::memcpy(expected.targetDir, g_jobSettings.targetDir, kPathBuffer);
       expected.targetGiven = g_jobSettings.targetGiven;
-      Expect(std::memcmp(&expected, &g_jobSettings, sizeof expected) == 0);
+      FUZZ_EXPECT(std::memcmp(&expected, &g_jobSettings, sizeof expected) == 0);
       break;
     }
     case 1: {  // setup-call options, then the control text over them as the setup call reads it
@@ -147,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       expected.targetGiven = g_jobSettings.targetGiven;
       expected.parentWindow = g_jobSettings.parentWindow;
       expected.parentControlId = g_jobSettings.parentControlId;
-      Expect(std::memcmp(&expected, &g_jobSettings, sizeof expected) == 0);
+      FUZZ_EXPECT(std::memcmp(&expected, &g_jobSettings, sizeof expected) == 0);
       break;
     }
     default: {  // the whole start, setup call (with the control text) or interactive
@@ -165,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int exitCode = 1;
       PrepareRun(commandLine.c_str(), &exitCode);
       ExpectSettingsBounded();
-      Expect(options == nullptr ? exitCode == 0 : exitCode == 0 || exitCode == -1);
+      FUZZ_EXPECT(options == nullptr ? exitCode == 0 : exitCode == 0 || exitCode == -1);
       break;
     }
   }

@@ -1,10 +1,20 @@
 #pragma once
-// Reads a fuzzer's input front to back; past its end every value reads as zero.
+// Reads a fuzzer's input front to back; past its end every value reads as zero. FUZZ_EXPECT ends
+// the run with the failed check's line when a fuzzer's own check fails.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#define FUZZ_EXPECT(condition) ((condition) ? (void)0 : zfuzz::Fail(#condition, __FILE__, __LINE__))
+
 namespace zfuzz {
+
+[[noreturn]] inline void Fail(const char* condition, const char* file, int line) {
+  std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
+  std::abort();
+}
 
 class Input {
  public:

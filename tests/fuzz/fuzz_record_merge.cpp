@@ -5,6 +5,9 @@
 // change no file and leave bounded settings. Then MergeArchiveRecords runs, and afterwards every
 // record file must keep the record layout: at most one record changed per file, every other record
 // and every byte behind the whole records as before, the changed record as the merge builds it.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,10 +27,6 @@ namespace {
 
 constexpr int kMaxLevels = 6;
 constexpr uint32_t kTagsEnd = kRecordTagsOffset + kRecordTagsSize;
-
-void Expect(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct FileState {
   bool exists = false;
@@ -49,8 +48,8 @@ FileState ReadWhole(const std::string& path) {
 
 void WriteWhole(const std::string& path, const std::string& bytes, bool readOnly) {
   FileHandle file = OsOpenFile(path.c_str(), FileOpenReadWriteTruncate);
-  Expect(file != kNoFile);
-  if (!bytes.empty()) Expect(OsWriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size())) == static_cast<int32_t>(bytes.size()));
+  FUZZ_EXPECT(file != kNoFile);
+  if (!bytes.empty()) FUZZ_EXPECT(OsWriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size())) == static_cast<int32_t>(bytes.size()));
   OsCloseFile(file);
   if (readOnly) OsSetAttributes(path.c_str(), kAttrReadOnly);
 }
@@ -60,7 +59,11 @@ void SetUpDrive() {
   if (done) return;
   done = true;
   const std::string folder = zfuzz::MakeScratchFolder("fuzz_record_merge");
-  OsMapDriveForTests('F', folder.c_str());
+  if (mkdir((folder + "/drive").c_str(), 0755) != 0 || mkdir((folder + "/unc").c_str(), 0755) != 0 ||
+      mkdir((folder + "/unc/SRV").c_str(), 0755) != 0 || symlink("../../drive", (folder + "/unc/SRV/SYS").c_str()) != 0)
+    std::abort();
+  OsMapDriveForTests('F', (folder + "/drive").c_str());
+  OsMapUncRootForTests((folder + "/unc").c_str());
   // An installation at the drive root, so that an "archive" level right below it names a server.
   OsCreateDirectory("F:\\clients");
   WriteWhole("F:\\clients\\setup.inf", "[COMMON]\r\nServer=SRV\r\nVolume=SYS\r\n", false);
@@ -110,16 +113,16 @@ std::vector<size_t> ChangedRecords(const FileState& before, const FileState& aft
   std::vector<size_t> changed;
   const size_t oldRecords = before.bytes.size() / kRecordSize;
   const size_t newRecords = after.bytes.size() / kRecordSize;
-  Expect(newRecords == oldRecords || newRecords == oldRecords + 1);
-  if (newRecords == oldRecords) Expect(after.bytes.size() == before.bytes.size());
-  else Expect(after.bytes.size() >= before.bytes.size());
+  FUZZ_EXPECT(newRecords == oldRecords || newRecords == oldRecords + 1);
+  if (newRecords == oldRecords) FUZZ_EXPECT(after.bytes.size() == before.bytes.size());
+  else FUZZ_EXPECT(after.bytes.size() >= before.bytes.size());
   for (size_t n = 0; n < newRecords; ++n) {
     if (n >= oldRecords || std::memcmp(before.bytes.data() + n * kRecordSize, after.bytes.data() + n * kRecordSize, kRecordSize) != 0)
       changed.push_back(n);
   }
   const size_t whole = newRecords * kRecordSize;
-  if (after.bytes.size() > whole) Expect(before.bytes.compare(whole, std::string::npos, after.bytes, whole, std::string::npos) == 0);
-  Expect(changed.size() <= 1);
+  if (after.bytes.size() > whole) FUZZ_EXPECT(before.bytes.compare(whole, std::string::npos, after.bytes, whole, std::string::npos) == 0);
+  FUZZ_EXPECT(changed.size() <= 1);
   return changed;
 }
 
@@ -128,9 +131,9 @@ void ExpectNewRecordFrame(const char* record) {
   for (uint32_t i = 0; i < kRecordSize; ++i) {
     if (i >= kRecordTagsOffset && i < kTagsEnd) continue;
     if (i == kRecordKindOffset || i == kRecordKindOffset + 1) continue;
-    Expect(record[i] == '\0');
+    FUZZ_EXPECT(record[i] == '\0');
   }
-  Expect(RecordWord(record, kRecordKindOffset) == kRecordKindArchive);
+  FUZZ_EXPECT(RecordWord(record, kRecordKindOffset) == kRecordKindArchive);
 }
 
 }  // namespace
@@ -147,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string longer = target + "\\" + LevelName(input.Byte());
     if (longer.size() > static_cast<size_t>(kPathChars) - 12) break;  // room for "\archive.add"
     target = longer;
-    Expect(OsCreateDirectory(target.c_str()) || (OsGetAttributes(target.c_str()) & kAttrDirectory) != 0);
+    FUZZ_EXPECT(OsCreateDirectory(target.c_str()) || (OsGetAttributes(target.c_str()) & kAttrDirectory) != 0);
     made.push_back(target);
   }
   if (made.empty()) return 0;
@@ -187,18 +190,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The locator: reads, never writes.
   std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
   g_jobSettings.platformIsNt = 1;
-  const std::string targetGiven = target + ((rootForm & 0x40) != 0 ? "\\" : "");
+  // The target as the locator may be given it: drive form, or the same folder as \\SRV\SYS\... or
+  // SRV\SYS:... (the UNC root holds SRV\SYS as a link to the drive's folder).
+  std::string targetGiven = target + ((rootForm & 0x40) != 0 ? "\\" : "");
+  if ((rootForm & 0x30) == 0x10) targetGiven = "\\\\SRV\\SYS" + targetGiven.substr(2);
+  if ((rootForm & 0x30) == 0x20) targetGiven = "SRV\\SYS:" + targetGiven.substr(3);
+  if (targetGiven.size() > static_cast<size_t>(kPathChars)) targetGiven = target;
   std::memcpy(g_jobSettings.targetDir, targetGiven.c_str(), targetGiven.size() + 1);
   DeriveArchiveRoot();
-  Expect(std::memchr(g_jobSettings.archiveRoot, '\0', kPathBuffer) != nullptr);
-  Expect(std::memchr(g_jobSettings.targetDir, '\0', kPathBuffer) != nullptr);
-  for (size_t k = 0; k < paths.size(); ++k) Expect(ReadWhole(paths[k]) == before[k]);
+  FUZZ_EXPECT(std::memchr(g_jobSettings.archiveRoot, '\0', kPathBuffer) != nullptr);
+  FUZZ_EXPECT(std::memchr(g_jobSettings.targetDir, '\0', kPathBuffer) != nullptr);
+  for (size_t k = 0; k < paths.size(); ++k) FUZZ_EXPECT(ReadWhole(paths[k]) == before[k]);
   if (before[0].bytes.size() >= kRecordSize) {
     std::string recorded = zfuzz::ParseTagList(before[0].bytes.data() + kRecordTagsOffset, kRecordTagsSize).Get(TagPath);
     char ansi[kRecordTagsSize];
     OsOemToAnsi(recorded.c_str(), ansi);
     recorded = std::string(ansi).substr(0, kPathChars);
-    if (!recorded.empty()) Expect(recorded == g_jobSettings.archiveRoot);
+    if (!recorded.empty()) FUZZ_EXPECT(recorded == g_jobSettings.archiveRoot);
   }
 
   // The merge.
@@ -226,27 +234,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string ownRecord(kRecordSize, '\0');
   if (fromFile) {
     const std::string& old = before[0].bytes;
-    Expect(after[0].bytes.size() == old.size());
-    Expect(old.compare(kRecordSize, std::string::npos, after[0].bytes, kRecordSize, std::string::npos) == 0);
+    FUZZ_EXPECT(after[0].bytes.size() == old.size());
+    FUZZ_EXPECT(old.compare(kRecordSize, std::string::npos, after[0].bytes, kRecordSize, std::string::npos) == 0);
     ownRecord = after[0].bytes.substr(0, kRecordSize);
-    Expect(zfuzz::ParseTagList(ownRecord.data() + kRecordTagsOffset, kRecordTagsSize) == own);
-    Expect(RecordWord(ownRecord.data(), kRecordFlagsOffset) == (RecordWord(old.data(), kRecordFlagsOffset) & ~RecordSlotFree));
-    Expect(old.compare(2, kRecordTagsOffset - 2, ownRecord, 2, kRecordTagsOffset - 2) == 0);
-    Expect(old.compare(kTagsEnd, kRecordSize - kTagsEnd, ownRecord, kTagsEnd, kRecordSize - kTagsEnd) == 0);
+    FUZZ_EXPECT(zfuzz::ParseTagList(ownRecord.data() + kRecordTagsOffset, kRecordTagsSize) == own);
+    FUZZ_EXPECT(RecordWord(ownRecord.data(), kRecordFlagsOffset) == (RecordWord(old.data(), kRecordFlagsOffset) & ~RecordSlotFree));
+    FUZZ_EXPECT(old.compare(2, kRecordTagsOffset - 2, ownRecord, 2, kRecordTagsOffset - 2) == 0);
+    FUZZ_EXPECT(old.compare(kTagsEnd, kRecordSize - kTagsEnd, ownRecord, kTagsEnd, kRecordSize - kTagsEnd) == 0);
   } else {
-    Expect(after[0] == before[0]);
+    FUZZ_EXPECT(after[0] == before[0]);
   }
 
   const bool topLevel = IsTopLevelPath(rootOem) != 0;
   bool ended = topLevel;
   for (size_t k = 1; k < paths.size(); ++k) {
     if (ended) {
-      Expect(after[k] == before[k]);
+      FUZZ_EXPECT(after[k] == before[k]);
       continue;
     }
     // Every directory up to the parent's parent is asked at least; higher ones only while the walk goes on.
     if (!after[k].exists) {
-      Expect(k > 1 && !before[k].exists);
+      FUZZ_EXPECT(k > 1 && !before[k].exists);
       continue;
     }
     const std::vector<size_t> changed = ChangedRecords(before[k], after[k]);
@@ -260,31 +268,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // The parent's record of the archive: the own record, over a record of its name, else over
       // the last free slot, else appended.
       if (fromFile) {
-        Expect(std::memcmp(written, ownRecord.data(), kRecordSize) == 0);
+        FUZZ_EXPECT(std::memcmp(written, ownRecord.data(), kRecordSize) == 0);
       } else {
         ExpectNewRecordFrame(written);
-        Expect(list == own);
+        FUZZ_EXPECT(list == own);
       }
       const std::string name = own.Get(TagName);
-      for (size_t n = 0; n < slot && n < oldRecords; ++n) Expect(Name(before[k].bytes.data() + n * kRecordSize) != name);
+      for (size_t n = 0; n < slot && n < oldRecords; ++n) FUZZ_EXPECT(Name(before[k].bytes.data() + n * kRecordSize) != name);
       if (old == nullptr || !MayEqualNoCase(Name(old), name)) {
-        for (size_t n = slot + 1; n < oldRecords; ++n) Expect(!IsFree(before[k].bytes.data() + n * kRecordSize));
-        Expect(old == nullptr || IsFree(old));
+        for (size_t n = slot + 1; n < oldRecords; ++n) FUZZ_EXPECT(!IsFree(before[k].bytes.data() + n * kRecordSize));
+        FUZZ_EXPECT(old == nullptr || IsFree(old));
       }
       continue;
     }
     // An ancestor: found by its path (only the reuse flag cleared, and the walk ends), or a new record.
     if (old != nullptr && std::memcmp(old + 2, written + 2, kRecordSize - 2) == 0) {
-      Expect(RecordWord(written, kRecordFlagsOffset) == (RecordWord(old, kRecordFlagsOffset) & ~RecordSlotFree));
+      FUZZ_EXPECT(RecordWord(written, kRecordFlagsOffset) == (RecordWord(old, kRecordFlagsOffset) & ~RecordSlotFree));
       ended = true;
       continue;
     }
     ExpectNewRecordFrame(written);
     const std::string path = list.Get(TagPath);
-    Expect(!path.empty() && path.size() < std::strlen(rootOem) && std::strncmp(rootOem, path.c_str(), path.size()) == 0);
-    Expect(std::strchr("\\/:", rootOem[path.size()]) != nullptr);
-    Expect(list.Get(TagName) == std::string(LastComponent(path.c_str())).substr(0, 90));
-    if (old != nullptr) Expect(IsFree(old));
+    FUZZ_EXPECT(!path.empty() && path.size() < std::strlen(rootOem) && std::strncmp(rootOem, path.c_str(), path.size()) == 0);
+    FUZZ_EXPECT(std::strchr("\\/:", rootOem[path.size()]) != nullptr);
+    // Path, name and title as far as they fit: a long path can leave no room for the other two.
+    zfuzz::TagListModel expected;
+    SetKeeping(expected, path, -1, TagPath);
+    SetKeeping(expected, LastComponent(path.c_str()), 90, TagName);
+    SetKeeping(expected, LastComponent(path.c_str()), 95, TagTitle);
+    FUZZ_EXPECT(list == expected);
+    if (old != nullptr) FUZZ_EXPECT(IsFree(old));
   }
 
   for (size_t k = 0; k < paths.size(); ++k) {

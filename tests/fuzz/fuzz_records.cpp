@@ -21,10 +21,6 @@
 
 namespace {
 
-void Expect(bool condition) {
-  if (!condition) std::abort();
-}
-
 const std::string& HostFolder() {
   static std::string folder = [] {
     const std::string name = zfuzz::MakeScratchFolder("fuzz_records");
@@ -60,22 +56,22 @@ std::string ArchiveRoot(zfuzz::Input& input) {
 // What one record must look like after the rewriting.
 void CheckRecord(const char* before, const char* after, bool rewritten, const std::string& prefix) {
   if (!rewritten) {
-    Expect(std::memcmp(before, after, kRecordSize) == 0);
+    FUZZ_EXPECT(std::memcmp(before, after, kRecordSize) == 0);
     return;
   }
-  Expect(std::memcmp(before, after, kRecordTagsOffset) == 0);
+  FUZZ_EXPECT(std::memcmp(before, after, kRecordTagsOffset) == 0);
   const uint32_t tail = kRecordTagsOffset + kRecordTagsSize;
-  Expect(std::memcmp(before + tail, after + tail, kRecordSize - tail) == 0);
+  FUZZ_EXPECT(std::memcmp(before + tail, after + tail, kRecordSize - tail) == 0);
   zfuzz::TagListModel model = zfuzz::ParseTagList(before + kRecordTagsOffset, kRecordTagsSize);
   const std::string value = model.Get(TagPath);
   const bool absolute = value.compare(0, 2, "\\\\") == 0 || value.find(':') != std::string::npos;
   const bool tooLong = prefix.size() + value.size() > static_cast<size_t>(kPathChars);
   const bool stored = !absolute && !tooLong && model.Set(kRecordTagsSize, prefix + value, -1, TagPath) >= 0;
   if (!stored) {
-    Expect(std::memcmp(before + kRecordTagsOffset, after + kRecordTagsOffset, kRecordTagsSize) == 0);
+    FUZZ_EXPECT(std::memcmp(before + kRecordTagsOffset, after + kRecordTagsOffset, kRecordTagsSize) == 0);
     return;
   }
-  Expect(zfuzz::ParseTagList(after + kRecordTagsOffset, kRecordTagsSize) == model);
+  FUZZ_EXPECT(zfuzz::ParseTagList(after + kRecordTagsOffset, kRecordTagsSize) == model);
 }
 
 }  // namespace
@@ -95,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   OsDeleteFile("F:\\records.out");
   g_outputFile = OsOpenFile("F:\\records.out", FileOpenReadWriteTruncate);
-  Expect(g_outputFile != kNoFile);
+  FUZZ_EXPECT(g_outputFile != kNoFile);
   g_outputWriteFailed = 0;
   // Blocks as the decompressor hands them on: at most blockLimit bytes, sizes varying with the seed.
   const uint32_t blockLimit = 1 + blockSeed % 4700;
@@ -111,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char block[4700];
     std::memcpy(block, content.data() + at, count);
     WriteRecords(block, &count, &kindValue);
-    Expect(g_recordFill < kRecordSize);
+    FUZZ_EXPECT(g_recordFill < kRecordSize);
     at += count;
   }
   // The end of the stream, as the extraction handles it: a trailing incomplete record as it is.
@@ -120,16 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FlushOutput();
   OsCloseFile(g_outputFile);
   g_outputFile = kNoFile;
-  Expect(!g_outputWriteFailed);
+  FUZZ_EXPECT(!g_outputWriteFailed);
 
   const std::string written = ReadHostFile(folder + "/records.out");
-  Expect(written.size() == content.size());
+  FUZZ_EXPECT(written.size() == content.size());
   const size_t records = content.size() / kRecordSize;
   for (size_t n = 0; n < records; ++n) {
     const bool rewritten = kind == RecordsArchiveDat || kind == RecordsArchiveDir || (kind == RecordsArchiveAdd && n == 0);
     CheckRecord(content.data() + n * kRecordSize, written.data() + n * kRecordSize, rewritten, prefix);
   }
   const size_t whole = records * kRecordSize;
-  Expect(std::memcmp(content.data() + whole, written.data() + whole, content.size() - whole) == 0);
+  FUZZ_EXPECT(std::memcmp(content.data() + whole, written.data() + whole, content.size() - whole) == 0);
   return 0;
 }

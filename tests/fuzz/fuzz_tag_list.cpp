@@ -16,10 +16,6 @@ namespace {
 constexpr size_t kAreaSize = 263;
 constexpr int kMaxOperations = 24;
 
-void Expect(bool condition) {
-  if (!condition) std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (output) std::memset(output.get(), 'X', outputSize);
         const char* text = GetTagText(area.get(), areaSize, tag, output.get(), withOutput ? outputSize : 0);
         const std::string expected = model.Get(tag);
-        Expect(text != nullptr && expected == text);
+        FUZZ_EXPECT(text != nullptr && expected == text);
         if (output) {
           const size_t kept = expected.size() < outputSize - 1 ? expected.size() : outputSize - 1;
-          Expect(std::memcmp(output.get(), expected.data(), kept) == 0 && output[kept] == '\0');
+          FUZZ_EXPECT(std::memcmp(output.get(), expected.data(), kept) == 0 && output[kept] == '\0');
         }
         break;
       }
@@ -59,13 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string text = input.Text(input.Byte() + (operation & 0x80 ? 200u : 0u));
         const char* stored = SetTagText(area.get(), areaSize, text.c_str(), maxChars, tag);
         const long at = model.Set(areaSize, text, maxChars, tag);
-        if (at < 0) Expect(stored == nullptr);
-        if (at == 0) Expect(stored != nullptr);
-        if (at > 0) Expect(stored == area.get() + at);
+        if (at < 0) FUZZ_EXPECT(stored == nullptr);
+        if (at == 0) FUZZ_EXPECT(stored != nullptr);
+        if (at > 0) FUZZ_EXPECT(stored == area.get() + at);
         break;
       }
     }
-    Expect(zfuzz::ParseTagList(area.get(), areaSize) == model);
+    FUZZ_EXPECT(zfuzz::ParseTagList(area.get(), areaSize) == model);
   }
   return 0;
 }
