@@ -201,7 +201,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_EXPECT(std::memchr(g_jobSettings.archiveRoot, '\0', kPathBuffer) != nullptr);
   FUZZ_EXPECT(std::memchr(g_jobSettings.targetDir, '\0', kPathBuffer) != nullptr);
   for (size_t k = 0; k < paths.size(); ++k) FUZZ_EXPECT(ReadWhole(paths[k]) == before[k]);
-  if (before[0].bytes.size() >= kRecordSize) {
+  // The target's "archive.add" names the root, when its name in the form the locator uses fits a path.
+  const size_t addPathLength = std::strlen(g_jobSettings.targetDir) + std::strlen("\\archive.add");
+  if (before[0].bytes.size() >= kRecordSize && addPathLength <= static_cast<size_t>(kPathChars)) {
     std::string recorded = zfuzz::ParseTagList(before[0].bytes.data() + kRecordTagsOffset, kRecordTagsSize).Get(TagPath);
     char ansi[kRecordTagsSize];
     OsOemToAnsi(recorded.c_str(), ansi);
