@@ -3,18 +3,28 @@
 // trailer is invalid (with the entry count bounded), so header reading sees every kind of input.
 // The walk reads through the buffered source reader as the extraction does, and every byte it hands
 // out must be the file's byte at the position the reader reports.
+// A file with a valid trailer is then extracted as the job does it (ExtractEntries, with the record
+// files rewritten and merged) under F:\out; nothing may be written outside the target and the
+// parent's "archive.dir", and the tree is removed again.
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "discovery/job_settings.h"
 #include "engine/explode.h"
+#include "engine/extraction.h"
 #include "engine/packed_file.h"
+#include "engine/progress_messages.h"
+#include "engine/unpack_job.h"
 #include "engine/source_reader.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "tests/fuzz/scratch_folder.h"
 
 namespace {
 
@@ -51,14 +61,42 @@ uint32_t ReadStored(char* buffer, uint32_t* count, void* parameter) {
 
 void CountOutput(char*, uint32_t* count, void* parameter) { static_cast<Stream*>(parameter)->written += *count; }
 
-const std::string& InputPath() {
-  static std::string path = [] {
-    char folder[] = "/tmp/fuzz_packed_file.XXXXXX";
-    if (mkdtemp(folder) == nullptr) std::abort();
-    OsMapDriveForTests('F', folder);
-    return std::string(folder) + "/input.zpk";
+const std::string& HostFolder() {
+  static std::string folder = [] {
+    const std::string name = zfuzz::MakeScratchFolder("fuzz_packed_file");
+    OsMapDriveForTests('F', name.c_str());
+    return name;
   }();
+  return folder;
+}
+
+const std::string& InputPath() {
+  static std::string path = HostFolder() + "/input.zpk";
   return path;
+}
+
+// The job's extraction of the whole file under F:\out, the merge included; afterwards the drive may
+// hold nothing but the packed file, the target and the "archive.dir" of the target's parent.
+void Extract() {
+  std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
+  std::strcpy(g_jobSettings.targetDir, "F:\\out");
+  std::strcpy(g_jobSettings.archiveRoot, "\\\\SRV\\SYS\\zelvar\\ARCHIVE\\SYSTEM\\connect");
+  std::strcpy(g_jobSettings.archiveName, "Verbindung");
+  g_workerState.stopRequested = 0;
+  g_sourceFile = OsOpenFile("F:\\input.zpk", FileOpenRead);
+  if (g_sourceFile == kNoFile) std::abort();
+  ExtractEntries();
+  if (g_sourceFile != kNoFile || g_outputFile != kNoFile) std::abort();
+  DIR* drive = opendir(HostFolder().c_str());
+  if (drive == nullptr) std::abort();
+  while (const dirent* entry = readdir(drive)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != ".." && name != "input.zpk" && name != "out" && name != "archive.dir") std::abort();
+  }
+  closedir(drive);
+  DeleteTree("F:\\out");
+  OsDeleteFile("F:\\archive.dir");
+  std::filesystem::remove_all(HostFolder() + "/out");  // what DeleteTree leaves: names beginning with a point
 }
 
 ExplodeWorkArea g_workArea;
@@ -98,5 +136,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   OsCloseFile(file);
+  if (valid) Extract();
   return 0;
 }
