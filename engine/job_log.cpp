@@ -46,7 +46,7 @@ void Flatten(char* text) {
 void AppendLine(const char* ansi) {
   OsLocalTime now;
   OsGetLocalTime(&now);
-  char stamp[32];
+  char stamp[48];
   std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u  ", now.year, now.month, now.day, now.hour,
                 now.minute, now.second);
   // Each ANSI character takes at most 3 bytes in UTF-8.

@@ -4,14 +4,15 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
-#include "engine/record_lock.h"
 #include "engine/job_log.h"
+#include "engine/record_lock.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 
 namespace {
 
 const char kArchiveAdd[] = "archive.add";
+const char kArchiveDir[] = "archive.dir";  // for the log; the file is opened through record_lock.h
 constexpr int kNameTagChars = 90;
 constexpr int kTitleTagChars = 95;
 constexpr int kAncestorLevels = 51;
