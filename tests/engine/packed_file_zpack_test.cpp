@@ -13,20 +13,13 @@
 #include "engine/records.h"
 #include "tests/engine/signed_program_support.h"
 #include "tools/zpack/pack_writer.h"
+#include "tests/tools/zpack_run.h"
 #include "tools/zpack/zpack_tool.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-int Zpack(std::vector<std::string> args) {
-  args.insert(args.begin(), "zpack");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  return ZpackMain(static_cast<int>(args.size()), argv.data());
-}
 
 // A fresh folder per test.
 fs::path Fresh(const std::string& name) {

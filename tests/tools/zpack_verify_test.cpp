@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "tools/zpack/pack_writer.h"
 #include "tools/zpack/packed_reading.h"
+#include "tests/tools/zpack_run.h"
 #include "tools/zpack/zpack_tool.h"
 #ifndef _WIN32
 #include "platform/test_hooks.h"
@@ -27,14 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-int Zpack(std::vector<std::string> args) {
-  args.insert(args.begin(), "zpack");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  return ZpackMain(static_cast<int>(args.size()), argv.data());
-}
 
 // The sample packed file, and the class and name of every finding verify prints (summary aside).
 std::string Sample() {
