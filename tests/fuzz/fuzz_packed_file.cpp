@@ -20,6 +20,7 @@
 #include "engine/extraction.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
+#include "engine/signed_program.h"
 #include "engine/unpack_job.h"
 #include "engine/source_reader.h"
 #include "platform/platform.h"
@@ -111,9 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FileHandle file = OsOpenFile("F:\\input.zpk", FileOpenRead);
   if (file == kNoFile) std::abort();
+  // A signed program's trailer stands in front of its certificate table.
+  const int64_t packedLength = PackedDataLength(file);
+  if (packedLength < 0 || packedLength > static_cast<int64_t>(size)) std::abort();
   int valid = ReadTrailer(file);
   if (std::strlen(g_trailer.title) > 80 || std::strlen(g_trailer.subdirectory) > 80) std::abort();
-  if (valid && g_trailer.fileSize != size) std::abort();
+  if (valid && g_trailer.fileSize != packedLength) std::abort();
 
   uint32_t count = g_trailer.entryCount < kMaxEntries ? g_trailer.entryCount : kMaxEntries;
   if (BeginSourceReading(file, g_trailer.firstEntryOffset)) {
