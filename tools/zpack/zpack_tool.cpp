@@ -75,23 +75,27 @@ int Help() {
   return kExitOk;
 }
 
-int UsageError(const char* format, ...) {
+// "zpack: " and the message on standard error, with its own line end.
+void PrintMessage(const char* format, va_list arguments) {
   std::fprintf(stderr, "zpack: ");
+  std::vfprintf(stderr, format, arguments);
+  std::fprintf(stderr, "\n");
+}
+
+int UsageError(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(stderr, format, arguments);
+  PrintMessage(format, arguments);
   va_end(arguments);
-  std::fprintf(stderr, "\nTry 'zpack --help'.\n");
+  std::fprintf(stderr, "Try 'zpack --help'.\n");
   return kExitUsage;
 }
 
 int Failure(const char* format, ...) {
-  std::fprintf(stderr, "zpack: ");
   va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(stderr, format, arguments);
+  PrintMessage(format, arguments);
   va_end(arguments);
-  std::fprintf(stderr, "\n");
   return kExitFailed;
 }
 
