@@ -1,5 +1,6 @@
 #pragma once
 // Packed file: entries followed by a 256-byte trailer at the very end of the file.
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -28,8 +29,21 @@ struct EntryHeader {
   // followed by the name, without terminator
 };
 #pragma pack(pop)
+// The layout on disk, the same in every build (i686, x86_64, native): a field that moved would read
+// other programs' packed files wrongly.
 static_assert(sizeof(PackedFileTrailer) == 256, "trailer is 256 bytes");
+static_assert(offsetof(PackedFileTrailer, magic) == 0 && offsetof(PackedFileTrailer, reserved) == 4 &&
+                  offsetof(PackedFileTrailer, firstEntryOffset) == 8 && offsetof(PackedFileTrailer, entryCount) == 12 &&
+                  offsetof(PackedFileTrailer, fileSize) == 16 && offsetof(PackedFileTrailer, unpackedSize) == 20 &&
+                  offsetof(PackedFileTrailer, title) == 24 && offsetof(PackedFileTrailer, subdirectory) == 105 &&
+                  offsetof(PackedFileTrailer, unused) == 186,
+              "trailer fields at their offsets on disk");
 static_assert(sizeof(EntryHeader) == 24, "entry header is 24 bytes");
+static_assert(offsetof(EntryHeader, headerSize) == 0 && offsetof(EntryHeader, entryFlags) == 2 &&
+                  offsetof(EntryHeader, storedSize) == 4 && offsetof(EntryHeader, attributes) == 8 &&
+                  offsetof(EntryHeader, creationTime) == 12 && offsetof(EntryHeader, accessTime) == 16 &&
+                  offsetof(EntryHeader, writeTime) == 20,
+              "entry header fields at their offsets on disk");
 
 constexpr uint32_t kPackedFileMagic = 0x3233505Au;  // "ZP32" read as a little-endian 32-bit value
 constexpr uint16_t EntryIsDirectory = 0x0001;

@@ -13,6 +13,10 @@ typedef void* ThreadHandle;
 typedef uintptr_t MessageWParam;
 typedef intptr_t MessageLParam;
 typedef intptr_t MessageResult;
+// Messages carry pointers (texts, answers) in wParam and lParam, also between 64-bit processes.
+static_assert(sizeof(MessageWParam) == sizeof(void*) && sizeof(MessageLParam) == sizeof(void*) &&
+                  sizeof(MessageResult) == sizeof(void*),
+              "message parameters are pointer-sized");
 
 // ---- files, descriptor style, binary, no sharing restriction ----
 typedef intptr_t FileHandle;

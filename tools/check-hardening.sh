@@ -1,8 +1,9 @@
 #!/bin/sh
 # Reads the headers of shipped binaries and fails when a hardening flag is missing:
-#   Windows programs (.exe)  ASLR (DYNAMIC_BASE), DEP (NX_COMPAT), NO_SEH, TERMINAL_SERVER_AWARE,
-#                            stack canaries (__stack_chk_fail linked in)
-#   Windows DLLs (.dll)      ASLR, DEP, NO_SEH; no canaries (zsiteid.dll carries no C runtime)
+#   Windows programs (.exe)  ASLR (DYNAMIC_BASE, in a 64-bit image also HIGH_ENTROPY_VA), DEP
+#                            (NX_COMPAT), NO_SEH, TERMINAL_SERVER_AWARE, stack canaries
+#                            (__stack_chk_fail linked in)
+#   Windows DLLs (.dll)      ASLR (the same), DEP, NO_SEH; no canaries (zsiteid.dll carries no C runtime)
 #   ELF programs             PIE, full RELRO (GNU_RELRO and BIND_NOW), fortified calls (__*_chk),
 #                            stack canaries, non-executable stack
 # Usage: check-hardening.sh [-d DEBUGDIR] BINARY...
@@ -21,15 +22,23 @@ symbol_file() {
 }
 
 check_pe() {  # file, kind (exe or dll)
-  value=$(i686-w64-mingw32-objdump -p "$1" | awk '$1 == "DllCharacteristics" { print $2 }')
+  # The tools of the image's own architecture: PE32 (i686) or PE32+ (x86_64).
+  headers=$(x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null || i686-w64-mingw32-objdump -p "$1" 2>/dev/null)
+  value=$(echo "$headers" | awk '$1 == "DllCharacteristics" { print $2 }')
   [ -n "$value" ] || { missing "$1" "a PE header"; return; }
   flags=$(printf '%d' "0x$value")
+  if echo "$headers" | grep -q '^Magic.*(PE32+)'; then
+    tools=x86_64-w64-mingw32 chk_fail=__stack_chk_fail
+    [ $((flags & 0x20)) -ne 0 ] || missing "$1" "HIGH_ENTROPY_VA (64-bit ASLR)"
+  else
+    tools=i686-w64-mingw32 chk_fail=___stack_chk_fail
+  fi
   [ $((flags & 0x40)) -ne 0 ] || missing "$1" "DYNAMIC_BASE (ASLR)"
   [ $((flags & 0x100)) -ne 0 ] || missing "$1" "NX_COMPAT (DEP)"
   [ $((flags & 0x400)) -ne 0 ] || missing "$1" "NO_SEH"
   [ "$2" = dll ] && return
   [ $((flags & 0x8000)) -ne 0 ] || missing "$1" "TERMINAL_SERVER_AWARE"
-  i686-w64-mingw32-nm "$(symbol_file "$1")" 2>/dev/null | grep -q ' T ___stack_chk_fail$' ||
+  "$tools-nm" "$(symbol_file "$1")" 2>/dev/null | grep -q " T $chk_fail\$" ||
     missing "$1" "stack protector (__stack_chk_fail)"
 }
 

@@ -2,9 +2,11 @@
 # The main job on the sample: builds Zarpex32.exe with the sample packed file appended to it,
 # prepares a sample installation on the Wine drive C:, unpacks it through setuphost in setup-call
 # mode under Wine, and prints the progress, the outcome, the unpacked tree and the records that
-# registered the archive. Works without a terminal and without an X display (build/win32/wine-run
-# brings its own). A failed step ends the run with one line naming it and a non-zero exit code; on a
-# machine that cannot run 32-bit Windows programs the run stops after packing, says why, and exits 77.
+# registered the archive. Works without a terminal and without an X display (wine-run brings its own).
+# The program is the 32-bit build (build/win32), as shipped, where this machine runs 32-bit Wine, and
+# the 64-bit build (build/win64) on a machine that runs 64-bit user code only; the output says which.
+# A failed step ends the run with one line naming it and a non-zero exit code; on a machine that runs
+# neither, the run says why and exits 77.
 #
 #   tools/run-sample.sh [--sign CERT.pem KEY.pem]
 #
@@ -28,20 +30,26 @@ if [ "$(id -u)" = 0 ]; then
   quiet "installing the dependencies" tools/install-deps.sh
 fi
 
-echo "== build (native zpack, win32 program)"
+build=$(tools/runs-windows.sh --pick) || { echo "run-sample: NOT RUN: $build" >&2; exit 77; }
+case $build in
+  win32) arch=i686 bits=32 ;;
+  *) arch=x86_64 bits=64 ;;
+esac
+echo "== build (native zpack, $bits-bit Windows program in build/$build: $(
+  [ $bits = 32 ] && echo "as shipped" || echo "this machine runs no 32-bit Windows programs"))"
 quiet "configuring the native build" cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 quiet "building the native zpack" cmake --build build/native -j "$jobs" --target zpack zsample
-quiet "configuring the win32 build" cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-quiet "building Zarpex32.exe and setuphost" cmake --build build/win32 -j "$jobs" --target Zarpex32 setuphost
+quiet "configuring the $build build" cmake -S . -B "build/$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake"
+quiet "building Zarpex32.exe and setuphost" cmake --build "build/$build" -j "$jobs" --target Zarpex32 setuphost
 
 zpack=build/native/tools/zpack/zpack
-wine=build/win32/wine-run
-program=build/win32/sample/Zarpex32-sample.exe
-mkdir -p build/win32/sample
+wine=build/$build/wine-run
+program=build/$build/sample/Zarpex32-sample.exe
+mkdir -p "build/$build/sample"
 echo "== $program: the program with the sample packed file behind it"
 "$zpack" create "$program" --title "Connect Beispielarchiv" --subdir '\ARCHIVE\SYSTEM\connect' --ascii \
-  --time 1230768000 --append-to build/win32/Zarpex32.exe sample/connect >/dev/null || failed "packing the sample" $?
+  --time 1230768000 --append-to "build/$build/Zarpex32.exe" sample/connect >/dev/null || failed "packing the sample" $?
 if [ -n "$sign_cert" ]; then
   echo "== $program: signed behind the packed file (osslsigncode), then checked"
   rm -f "$program.signed"
@@ -52,22 +60,17 @@ if [ -n "$sign_cert" ]; then
 fi
 "$zpack" test "$program" || failed "testing the packed sample" $?
 
-if ! why=$(tools/runs-win32.sh); then
-  echo "run-sample: NOT RUN: the setup-call run under Wine: $why" >&2
-  exit 77
-fi
-
 printf '%s\n' '== sample installation C:\zelvar (server ZELVAR1, volume SYS)'
 quiet "preparing the Wine prefix" "$wine" --start
-drive_c=build/win32/wineprefix/drive_c
+drive_c=build/$build/wineprefix/drive_c
 target=zelvar/ARCHIVE/SYSTEM/connect
 rm -rf "$drive_c/zelvar"
 mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" || failed "making the sample installation" $?
 printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' >"$drive_c/zelvar/clients/setup.inf"
 
 echo "== setup-call run through setuphost: progress, done code, exit code"
-exe="Z:$(cd build/win32/sample && pwd | tr / '\\')\\Zarpex32-sample.exe"
-"$wine" build/win32/tools/setuphost/setuphost.exe --exe "$exe" --width 40 -- \
+exe="Z:$(cd "build/$build/sample" && pwd | tr / '\\')\\Zarpex32-sample.exe"
+"$wine" "build/$build/tools/setuphost/setuphost.exe" --exe "$exe" --width 40 -- \
   "-Q$exe" '-ZC:\zelvar\ARCHIVE\SYSTEM\connect' </dev/null
 status=$?
 "$wine" --stop

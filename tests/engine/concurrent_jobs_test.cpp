@@ -315,8 +315,11 @@ TEST_F(ConcurrentJobs, AStopOrACancelWhileWaitingChangesNothing) {
   Page page;
   SetUpJob(At("a.zpk"), target, false, root);
   ASSERT_EQ(StartWorker(page.window()), 1);
-  EXPECT_TRUE(page.PumpUntil([&] { return page.FieldText(1016) == "Warten auf andere Installation"; }, 10000));
-  EXPECT_EQ(page.FieldText(1014), target);
+  // The worker sets the two fields one after the other: both are waited for.
+  EXPECT_TRUE(page.PumpUntil(
+      [&] { return page.FieldText(1016) == "Warten auf andere Installation" && page.FieldText(1014) == target; },
+      10000))
+      << page.FieldText(1016) << " | " << page.FieldText(1014);
   RequestStop(page.window());
   EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_JOB_FINISHED) == 1; }, 10000));
   EXPECT_EQ(page.Count(UM_JOB_FINISHED, 0), 1u);

@@ -18,9 +18,13 @@
 #include "site_id.h"
 #include "testcom.h"
 
-// Calls fn(buffer, arg) and reports how far the stack pointer moved across the call (0 when the
-// callee removed its two arguments itself); 0x7FFF0000 is added when the callee changed ebx, esi or edi.
+// Calls fn(buffer, arg) and reports how the call kept its convention: 0 when it did. On i686, how far
+// the stack pointer moved across the stdcall call (0 when the callee removed its two arguments
+// itself); 0x7FFF0000 is added when the callee changed ebx, esi or edi. On x86_64 (one convention, the
+// caller owns the stack): how far the stack pointer moved, plus 0x7FFF0000 when the callee changed
+// rbx, rbp, rsi, rdi or r12 to r15.
 extern "C" int SiteIdStdcallProbe(GetSiteIdFn fn, char* buffer, uint32_t arg);
+#if defined(__i386__)
 asm(R"(
     .text
     .globl _SiteIdStdcallProbe
@@ -52,6 +56,86 @@ _SiteIdStdcallProbe:
     popl %ebp
     ret
 )");
+#elif defined(__x86_64__)
+// The frame pointer waits in memory while rbp carries a pattern through the call.
+asm(R"(
+    .data
+    .p2align 3
+siteIdProbeFrame:
+    .quad 0
+    .text
+    .globl SiteIdStdcallProbe
+SiteIdStdcallProbe:
+    pushq %rbp
+    movq %rsp, %rbp
+    pushq %rbx
+    pushq %rsi
+    pushq %rdi
+    pushq %r12
+    pushq %r13
+    pushq %r14
+    pushq %r15
+    subq $40, %rsp
+    movq %rbp, siteIdProbeFrame(%rip)
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    movl %r8d, %edx
+    movabsq $0x5EB05EB05EB05EB0, %rbx
+    movabsq $0x5151515151515151, %rsi
+    movabsq $0xD1D1D1D1D1D1D1D1, %rdi
+    movabsq $0x1212121212121212, %r12
+    movabsq $0x1313131313131313, %r13
+    movabsq $0x1414141414141414, %r14
+    movabsq $0x1515151515151515, %r15
+    movabsq $0xB0B0B0B0B0B0B0B0, %rbp
+    call *%rax
+    movabsq $0xB0B0B0B0B0B0B0B0, %r11
+    xorl %r10d, %r10d
+    cmpq %r11, %rbp
+    setne %r10b
+    movq siteIdProbeFrame(%rip), %rbp
+    leaq -96(%rbp), %rax
+    movq %rsp, %rcx
+    subq %rax, %rcx
+    movl %ecx, %eax
+    movabsq $0x5EB05EB05EB05EB0, %r11
+    cmpq %r11, %rbx
+    jne 1f
+    movabsq $0x5151515151515151, %r11
+    cmpq %r11, %rsi
+    jne 1f
+    movabsq $0xD1D1D1D1D1D1D1D1, %r11
+    cmpq %r11, %rdi
+    jne 1f
+    movabsq $0x1212121212121212, %r11
+    cmpq %r11, %r12
+    jne 1f
+    movabsq $0x1313131313131313, %r11
+    cmpq %r11, %r13
+    jne 1f
+    movabsq $0x1414141414141414, %r11
+    cmpq %r11, %r14
+    jne 1f
+    movabsq $0x1515151515151515, %r11
+    cmpq %r11, %r15
+    jne 1f
+    testl %r10d, %r10d
+    jz 2f
+1:  addl $0x7FFF0000, %eax
+2:  leaq -56(%rbp), %rsp
+    popq %r15
+    popq %r14
+    popq %r13
+    popq %r12
+    popq %rdi
+    popq %rsi
+    popq %rbx
+    popq %rbp
+    ret
+)");
+#else
+#error "the calling-convention probe knows i686 and x86_64"
+#endif
 
 namespace {
 
@@ -185,9 +269,16 @@ TEST(SiteIdModule, ExportsOnlyUndecoratedGetSiteIdAndImportsOnlySystemLibraries)
   const unsigned char* base = reinterpret_cast<const unsigned char*>(g_siteIdModule);
   const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
-  const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  // The headers of this test's own architecture: the DLL is loaded into it.
+  const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
+#ifdef _WIN64
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+  EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+#else
   EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+#endif
   EXPECT_NE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL, 0);
 
   const IMAGE_DATA_DIRECTORY& exportDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];

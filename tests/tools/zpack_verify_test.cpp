@@ -61,6 +61,10 @@ class VerifyTest : public testing::Test {
  protected:
   void SetUp() override {
     host_ = fs::temp_directory_path() / "zpack_verify";
+    // A test before may have left a read-only file, which Windows does not delete.
+    std::error_code ignored;
+    for (fs::recursive_directory_iterator it(host_, ignored), end; it != end; it.increment(ignored))
+      fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
     fs::remove_all(host_);
     fs::create_directories(host_);
 #ifdef _WIN32

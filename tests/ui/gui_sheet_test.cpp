@@ -242,15 +242,23 @@ bool PrepareLikeAnImportedModule(HMODULE module) {
     VirtualProtect(address, size, protection, &protection);
     return true;
   };
-  const DWORD delta = reinterpret_cast<DWORD>(base) - nt->OptionalHeader.ImageBase;
+  // Addresses in the image are 32 bits wide on i686 (HIGHLOW) and 64 on x86_64 (DIR64).
+  const ULONG_PTR delta = reinterpret_cast<ULONG_PTR>(base) - static_cast<ULONG_PTR>(nt->OptionalHeader.ImageBase);
+#ifdef _WIN64
+  const int kAddressRelocation = IMAGE_REL_BASED_DIR64;
+#else
+  const int kAddressRelocation = IMAGE_REL_BASED_HIGHLOW;
+#endif
   const IMAGE_DATA_DIRECTORY& relocations = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
   for (DWORD offset = 0; delta != 0 && offset < relocations.Size;) {
     auto* block = reinterpret_cast<IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + offset);
     if (block->SizeOfBlock == 0) break;
     auto* entries = reinterpret_cast<WORD*>(block + 1);
     for (DWORD i = 0; i < (block->SizeOfBlock - sizeof *block) / sizeof(WORD); ++i) {
-      if ((entries[i] >> 12) != IMAGE_REL_BASED_HIGHLOW) continue;
-      auto* target = reinterpret_cast<DWORD*>(base + block->VirtualAddress + (entries[i] & 0xFFF));
+      const int type = entries[i] >> 12;
+      if (type == IMAGE_REL_BASED_ABSOLUTE) continue;  // padding
+      if (type != kAddressRelocation) return false;   // a kind this loader does not apply
+      auto* target = reinterpret_cast<ULONG_PTR*>(base + block->VirtualAddress + (entries[i] & 0xFFF));
       if (!writable(target, sizeof *target, [&] { *target += delta; })) return false;
     }
     offset += block->SizeOfBlock;
@@ -284,8 +292,13 @@ TEST(ProgramExports, SetWindowPosOverloadsUnderBothCompilersNames) {
   HMODULE program = LoadLibraryA(path.c_str());
   ASSERT_NE(program, nullptr) << path;
   ASSERT_TRUE(PrepareLikeAnImportedModule(program));
+#ifdef _WIN64
+  void* byWindowAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPEAUHWND__@@0HH@Z"));
+  void* byIdAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPEAUHWND__@@HHH@Z"));
+#else
   void* byWindowAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPAUHWND__@@0HH@Z"));
   void* byIdAddress = reinterpret_cast<void*>(GetProcAddress(program, "?SetWindowPos@@YAXPAUHWND__@@HHH@Z"));
+#endif
   ASSERT_NE(byWindowAddress, nullptr);
   ASSERT_NE(byIdAddress, nullptr);
   EXPECT_EQ(byWindowAddress, reinterpret_cast<void*>(GetProcAddress(program, "_Z12SetWindowPosP6HWND__S0_ii")));
