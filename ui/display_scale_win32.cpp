@@ -12,11 +12,11 @@ constexpr int kBannerHeight = 70;
 using DpiForWindowCall = UINT(WINAPI*)(HWND);
 
 // Windows 10 1607 and later know the scale of each window; before that every window has the
-// system's scale.
+// system's scale. Looked up at each call (a few times per window): a function-local static would
+// bring the C++ runtime's thread-safe initialisation guard, and with it a thread library.
 DpiForWindowCall DpiForWindowFunction() {
-  static DpiForWindowCall call = reinterpret_cast<DpiForWindowCall>(
+  return reinterpret_cast<DpiForWindowCall>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-  return call;
 }
 
 HBITMAP LoadBitmapResource(int id) {
