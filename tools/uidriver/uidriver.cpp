@@ -28,7 +28,7 @@
 //               no-dialog <ms>           dialog <s>              dexpect-title <t>
 //               dexpect-text <id> <t>    dpress <id>             descape     dclose
 //               dshot <name>             dgone <s>
-// Files:        mkdir <p>  rmtree <p>  expect-file <p>  expect-no-file <p>
+// Files:        mkdir <p>  rmtree <p>  copy <from> <to>  expect-file <p>  expect-no-file <p>
 //               reg-set HKLM|HKCU <key> <value> <data>      reg-delete HKLM|HKCU <key> <value>
 //               make-tree <dir> <files> <kilobytes each>   run <exe> [args...]  (must end with 0)
 //               sleep <ms>
@@ -379,6 +379,13 @@ struct Driver {
     if (c == "sleep") return Sleep(num(1));
     if (c == "mkdir") return MakeDirectories(WindowsPath(arg(1)));
     if (c == "rmtree") return RemoveTree(WindowsPath(arg(1)));
+    if (c == "copy") {
+      const std::string to = WindowsPath(arg(2));
+      const size_t cut = to.find_last_of('\\');
+      if (cut != std::string::npos) MakeDirectories(to.substr(0, cut));
+      if (!CopyFileA(WindowsPath(arg(1)).c_str(), to.c_str(), FALSE)) Fail("cannot copy " + arg(1) + " to " + arg(2));
+      return;
+    }
     if (c == "make-tree") return MakeTree(WindowsPath(arg(1)), num(2), num(3));
     if (c == "run") return RunProgram(w);
     if (c == "expect-file") {
