@@ -1,10 +1,13 @@
-// Bounded copies, path splitting and joining, file extensions and case-insensitive comparisons.
+// Bounded copies, path splitting and joining, file extensions and case-insensitive comparisons
+// (by the system's case mapping for its ANSI code page, through the platform seam).
 // Every operation that copies a source first lets dst equal src (copies move forwards with memmove
 // semantics); operations that take a destination size never write past it and cut what does not fit.
 #include "discovery/path_utils.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -42,19 +45,11 @@ long LastSplitPosition(const char* text) {
   return -1;
 }
 
-// Upper-case form of a character in code page 1252, as CharUpper maps it: a-z, the accented
-// small letters 0xE0-0xFE except the division sign 0xF7, and the four letters whose capitals lie
-// in 0x80-0x9F (s caron, oe, z caron, y diaeresis). The sharp s and the micro sign stay as they are.
+// The capital of an ANSI character by the system's case mapping (the letters of its code page).
 unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
-  }
+  char text[2] = {static_cast<char>(c), '\0'};
+  OsAnsiToUpper(text, text, sizeof text);
+  return static_cast<unsigned char>(text[0]);
 }
 
 }  // namespace
