@@ -167,7 +167,8 @@ std::string CheckPathShown(HWND control, const std::string& path) {
     // Shortened: a head of the path, the ellipsis, a tail of the path, and shorter than the path.
     const size_t at = text.find("\\...\\");
     if (at == std::string::npos)
-      return "control " + IdOf(control) + " shows \"" + text + "\", neither \"" + whole + "\" nor shortened with an ellipsis";
+      return "control " + IdOf(control) + " shows \"" + text + "\", neither \"" + whole +
+             "\" nor shortened with an ellipsis";
     const std::string head = text.substr(0, at);
     const std::string tail = text.substr(at + 5);
     if (whole.compare(0, head.size(), head) != 0 || tail.size() > whole.size() ||
