@@ -88,11 +88,16 @@ int OsGetFileTimes(const char* path, uint64_t* creation, uint64_t* access, uint6
 int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                        uint32_t* freeClusters);
 
-// ---- code pages (ANSI 1252 <-> OEM 850); dst may equal src ----
+// ---- the system's code pages (ANSI and OEM; 1252 and 850 on a German system); dst may equal src ----
 void OsAnsiToOem(const char* src, char* dst);
 void OsOemToAnsi(const char* src, char* dst);
-// The capital of each character by the system's case mapping for its OEM code page; a character
-// whose capital has no single OEM byte stays as it is. At most size - 1 characters; dst may equal src.
+// The capital of each character by the system's case mapping for its ANSI or its OEM code page:
+// every comparison of names that ignores case goes through these, so that a name matches by the
+// letters of the system it runs on (1250: z acute is not the dot above, although 1252 pairs their
+// bytes). A character whose capital has no form of the same length there stays as it is, so the
+// text keeps its length. At most size - 1 bytes; dst may equal src. ANSI text is taken by whole
+// characters (a double-byte character is raised, and kept, whole).
+void OsAnsiToUpper(const char* src, char* dst, size_t size);
 void OsOemToUpper(const char* src, char* dst, size_t size);
 // A text of the ANSI or OEM code page as UTF-8, for the log. dst holds size bytes with the
 // terminator; a text that does not fit is cut before a whole character. Returns the bytes written.
