@@ -13,11 +13,12 @@
 # Prints every round with its ratios, the medians, the goals (sheet <= 1.1 x setup and <= 1.0 x xcopy,
 # control <= 1.2 x setup) and the load average before and after the run and with every round (other
 # builds on the machine show there: compare rounds of like load). 5 rounds by default: fewer are too
-# noisy on a shared machine. Needs build/native's zpack and the
-# Windows build's Zarpex32.exe, setuphost.exe and uidriver.exe; runs in one display of its own, so that
-# the prefix's server lives through all rounds.
+# noisy on a shared machine. Needs build/native's zpack and the Windows build's Zarpex32.exe,
+# setuphost.exe and uidriver.exe; runs in one display of its own, so that the prefix's server lives
+# through all rounds.
 # Z_JOB_BENCH_LOG=1: the setup calls also write their log (-L), one line per file; compare the
-# medians with and without it for the log's cost.
+# medians with and without it for the log's cost. Z_JOB_BENCH_EXE=PATH times another Zarpex32.exe
+# (a Unix path, say a copy of an earlier build) with this build's tools and prefix.
 set -e
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/win64}" && pwd)
@@ -44,7 +45,8 @@ mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" "$drive_c/zb
 printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' > "$drive_c/zelvar/clients/setup.inf"
 cp "$work/tree.zpk" "$drive_c/zbench/tree.zpk"
 cp -r "$work/tree" "$drive_c/zbench/tree"
-exe="Z:$(echo "$build" | tr / '\\')\\Zarpex32.exe"
+program=${Z_JOB_BENCH_EXE:-$build/Zarpex32.exe}
+exe="Z:$(echo "$program" | tr / '\\')"
 
 cat > "$work/sheet.txt" <<'SCRIPT'
 reg-set HKLM "SOFTWARE\Brannix\Zelvar" RootDirectory "C:\zelvar"
