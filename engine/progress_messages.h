@@ -2,6 +2,7 @@
 // The job's window messages and the process-wide worker state.
 #include <cstdint>
 
+#include "discovery/job_settings.h"
 #include "platform/platform.h"
 
 // To the progress page (interactive mode), all sent.
@@ -24,7 +25,24 @@ enum QuestionType {
   QuestionTargetNotRenamed = 7,
   QuestionTargetClaimed = 8,  // another installation of the same target has not ended in time
 };
-enum ProgressSubCode { ProgressDirectory = 1, ProgressFileName = 2, ProgressEntryCount = 3, ProgressPosition = 4 };
+enum ProgressSubCode {
+  ProgressDirectory = 1,
+  ProgressFileName = 2,
+  ProgressEntryCount = 3,
+  ProgressPosition = 4,
+  ProgressGathered = 5,  // lParam: const GatheredProgress*, several of the reports 1, 2 and 4 at once
+};
+
+// Reports of the worker's job that waited to be sent together (see BeginWorkerReports). The page
+// takes them as the single reports they stand for, in this order: directory, file name, position.
+struct GatheredProgress {
+  int32_t hasDirectory;
+  int32_t hasFileName;
+  int32_t hasPosition;
+  uint32_t position;
+  char directory[kPathBuffer];
+  char fileName[kPathBuffer];
+};
 
 // Answers of question type 6 (the target directory exists).
 enum TargetExistsAnswer { TargetExistsCancel = 0, TargetExistsDeleteBackup = 1, TargetExistsKeepBackup = 2 };
@@ -52,6 +70,21 @@ void ReportDirectory(const char* directory);
 void ReportFileName(const char* fileName);
 void ReportEntryCount(uint32_t count);
 void ReportPosition(uint32_t index);
+
+// The worker's job reports at a human rate. Each send from the worker waits until the page's thread
+// has handled it, so a send per report makes a round trip between the threads for every entry,
+// three times over. Between BeginWorkerReports and EndWorkerReports (the worker's job) the
+// directory, the file name and the position are kept and sent together at most about every
+// kRedrawIntervalMs, and at once, before anything else that reaches the page: the entry count, the
+// bar's first step and its end position, every question and UM_OUTPUT_FAILED, the hold of the
+// cancel question (so that the page shows where the job is held) and the job's end. A long entry
+// sends what waits at its stop checks. Stop checks are as frequent as ever. Outside a worker's job
+// every report is sent at once.
+void BeginWorkerReports();
+// Sends what is still kept (unless the job has been abandoned) and ends the gathering.
+void EndWorkerReports();
+// For tests: the interval of the worker's reports (0: every report at once, as outside a worker).
+void SetReportIntervalForTests(uint32_t intervalMs);
 
 // The job's stop check: waits while the worker is held (the cancel question is open), then
 // answers whether a stop was requested. Every stop check of the job goes through here.

@@ -1,8 +1,10 @@
 #include "engine/redraw_rate.h"
 
-int RedrawDue(RedrawRate* rate, uint32_t now) {
+int RedrawDue(RedrawRate* rate, uint32_t now) { return RedrawDueAfter(rate, now, kRedrawIntervalMs); }
+
+int RedrawDueAfter(RedrawRate* rate, uint32_t now, uint32_t intervalMs) {
   // Unsigned difference: right across the tick count's wrap-around.
-  if (rate->drawnBefore && now - rate->lastDraw < kRedrawIntervalMs) return 0;
+  if (rate->drawnBefore && now - rate->lastDraw < intervalMs) return 0;
   NoteRedraw(rate, now);
   return 1;
 }

@@ -11,6 +11,8 @@ struct RedrawRate {
 
 // Whether a redraw is due at the tick now; when it is, it counts as done then.
 int RedrawDue(RedrawRate* rate, uint32_t now);
+// The same with another interval; with 0 every redraw is due.
+int RedrawDueAfter(RedrawRate* rate, uint32_t now, uint32_t intervalMs);
 // A redraw done at the tick now, due or not.
 void NoteRedraw(RedrawRate* rate, uint32_t now);
 // The next redraw is due at once.

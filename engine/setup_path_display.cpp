@@ -22,6 +22,9 @@ void DrawPath(const char* path) {
   if (width > kCompactMaximum) width = kCompactMaximum;
   ShowCompactPath(g_jobSettings.parentControl, 0, path, static_cast<signed char>(width));
   OsRepaintWindow(g_jobSettings.parentControl);
+  // One pending message of the setup program's window with every drawing, not with every entry:
+  // each look into the queue is a round trip to the window system (under Wine to its server).
+  OsPumpOneMessage(g_jobSettings.parentWindow);
 }
 
 }  // namespace
@@ -42,7 +45,6 @@ void ShowPathInSetupControl(const char* path) {
     CopyBounded(g_keptPath, kPathChars, path);
     g_pathKept = 1;
   }
-  OsPumpOneMessage(g_jobSettings.parentWindow);
 }
 
 void CatchUpSetupPath() {

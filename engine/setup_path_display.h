@@ -3,8 +3,8 @@
 // written, drawn at a human rate; the last path is always shown.
 
 void BeginSetupPathDisplay();
-// For each entry: the path is drawn when a redraw is due, else kept for later; either way one of
-// the setup program's pending messages is dispatched, so its window stays responsive.
+// For each entry: the path is drawn when a redraw is due, else kept for later. Each drawing is
+// followed by the dispatch of one of the setup program's pending messages.
 void ShowPathInSetupControl(const char* path);
 // Draws a kept path once a redraw is due (inside a long entry).
 void CatchUpSetupPath();

@@ -96,7 +96,9 @@ uint32_t WorkerMain(void* progressWindow) {
   int result = 0;
   if (AcquireJob(run)) {
     g_workerState.progressWindow = window;
+    BeginWorkerReports();
     result = RunUnpackJob();
+    EndWorkerReports();  // before the end is reported: the page has every report by then
     LogJobResult(result);
     g_jobRun.store(0);
   }

@@ -18,13 +18,14 @@ struct ProgressDisplay {
   int barHigh;  // the bar's upper bound
   int position;
   bool positionKept;
+  bool stepped;  // the bar has been drawn off 0 since its range was set
   char directory[kPathBuffer];
   bool directoryKept;
   char fileName[kPathBuffer];
   bool fileNameKept;
   bool timerSet;
 };
-ProgressDisplay g_display = {{0, 0}, 100, 0, false, "", false, "", false, false};
+ProgressDisplay g_display = {{0, 0}, 100, 0, false, false, "", false, "", false, false};
 
 void DrawKept(HWND page) {
   if (g_display.positionKept) {
@@ -66,6 +67,7 @@ void SetProgressRange(HWND page, int high) {
   g_display.barHigh = high;
   g_display.position = 0;
   g_display.positionKept = false;
+  g_display.stepped = false;
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(high)));
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
 }
@@ -75,7 +77,9 @@ void ShowProgressPosition(HWND page, int position) {
   g_display.positionKept = true;
   // The end position comes after the last entry and before the job writes into the fields itself
   // (the backup's deletion): everything kept is drawn now, so that nothing overwrites that later.
-  if (position >= g_display.barHigh) {
+  // The first step is drawn at once as well: the user sees at once that the job is under way.
+  if (position >= g_display.barHigh || (position > 0 && !g_display.stepped)) {
+    g_display.stepped = true;
     ShowKeptProgress(page);
     return;
   }

@@ -132,36 +132,50 @@ void Question(HWND page, WPARAM type, LPARAM lParam) {
   }
 }
 
+void ShowDirectoryReport(HWND page, const char* directory) {
+  ShowProgressDirectory(page, directory != nullptr ? directory : "");
+}
+
+// The file name without its directory, in lower case.
+void ShowFileNameReport(HWND page, const char* text) {
+  char name[kPathBuffer];
+  name[0] = '\0';
+  if (text != nullptr) {
+    if (strchr(text, '\\') != nullptr) {
+      char whole[kPathBuffer];
+      CopyBounded(whole, kPathChars, text);
+      FileNamePart(name, whole);
+    } else {
+      CopyBounded(name, kPathChars, text);
+    }
+  }
+  CharLowerA(name);
+  ShowProgressFileName(page, name);
+}
+
 void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
   switch (subCode) {
-    case ProgressDirectory: {
-      const char* directory = reinterpret_cast<const char*>(lParam);
-      ShowProgressDirectory(page, directory != nullptr ? directory : "");
+    case ProgressDirectory:
+      ShowDirectoryReport(page, reinterpret_cast<const char*>(lParam));
       break;
-    }
-    case ProgressFileName: {
-      const char* text = reinterpret_cast<const char*>(lParam);
-      char name[kPathBuffer];
-      name[0] = '\0';
-      if (text != nullptr) {
-        if (strchr(text, '\\') != nullptr) {
-          char whole[kPathBuffer];
-          CopyBounded(whole, kPathChars, text);
-          FileNamePart(name, whole);
-        } else {
-          CopyBounded(name, kPathChars, text);
-        }
-      }
-      CharLowerA(name);
-      ShowProgressFileName(page, name);
+    case ProgressFileName:
+      ShowFileNameReport(page, reinterpret_cast<const char*>(lParam));
       break;
-    }
     case ProgressEntryCount:
       SetProgressRange(page, static_cast<int>(static_cast<uint32_t>(lParam) & 0xFFFFu));
       break;
     case ProgressPosition:
       ShowProgressPosition(page, static_cast<int>(lParam));
       break;
+    case ProgressGathered: {
+      // As the single reports: directory and name first, so that an end position draws them too.
+      const GatheredProgress* gathered = reinterpret_cast<const GatheredProgress*>(lParam);
+      if (gathered == nullptr) break;
+      if (gathered->hasDirectory) ShowDirectoryReport(page, gathered->directory);
+      if (gathered->hasFileName) ShowFileNameReport(page, gathered->fileName);
+      if (gathered->hasPosition) ShowProgressPosition(page, static_cast<int>(gathered->position));
+      break;
+    }
     default:
       break;
   }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The whole job under Wine against xcopy of the same uncompressed tree, in the same prefix.
 #
-#   tests/bench/job_against_xcopy.sh [build/win32] [rounds] [source folder...]
+#   tests/bench/job_against_xcopy.sh [build/win64] [rounds] [source folder...]
 #
 # The tree is made of real files of this machine (by default the editor runtime /usr/share/vim and the
 # headers /usr/include/node), packed with the native zpack. Each round runs, in an order that turns
@@ -11,15 +11,18 @@
 #   sheet    the interactive job, driven by uidriver: start, "Entpacken", time to the success box
 #   xcopy    "xcopy /E /K /H" of the uncompressed tree, which also carries times and attributes
 # Prints every round with its ratios, the medians, the goals (sheet <= 1.1 x setup and <= 1.0 x xcopy,
-# control <= 1.2 x setup) and the load average before and after. Needs build/native's zpack and the
-# win32 build's Zarpex32.exe, setuphost.exe and uidriver.exe; runs in one display of its own, so that
-# the prefix's server lives through all rounds.
+# control <= 1.2 x setup) and the load average before and after the run and with every round (other
+# builds on the machine show there: compare rounds of like load). 5 rounds by default: fewer are too
+# noisy on a shared machine. Needs build/native's zpack and the Windows build's Zarpex32.exe,
+# setuphost.exe and uidriver.exe; runs in one display of its own, so that the prefix's server lives
+# through all rounds.
 # Z_JOB_BENCH_LOG=1: the setup calls also write their log (-L), one line per file; compare the
-# medians with and without it for the log's cost.
+# medians with and without it for the log's cost. Z_JOB_BENCH_EXE=PATH times another Zarpex32.exe
+# (a Unix path, say a copy of an earlier build) with this build's tools and prefix.
 set -e
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build/win32}" && pwd)
-rounds=${2:-3}
+build=$(cd "${1:-$root/build/win64}" && pwd)
+rounds=${2:-5}
 [ $# -ge 2 ] && shift 2 || shift $#
 sources=${*:-/usr/share/vim /usr/include/node}
 zpack=$root/build/native/tools/zpack/zpack
@@ -42,7 +45,8 @@ mkdir -p "$drive_c/zelvar/ARCHIVE/SYSTEM" "$drive_c/zelvar/clients" "$drive_c/zb
 printf '[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n' > "$drive_c/zelvar/clients/setup.inf"
 cp "$work/tree.zpk" "$drive_c/zbench/tree.zpk"
 cp -r "$work/tree" "$drive_c/zbench/tree"
-exe="Z:$(echo "$build" | tr / '\\')\\Zarpex32.exe"
+program=${Z_JOB_BENCH_EXE:-$build/Zarpex32.exe}
+exe="Z:$(echo "$program" | tr / '\\')"
 
 cat > "$work/sheet.txt" <<'SCRIPT'
 reg-set HKLM "SOFTWARE\Brannix\Zelvar" RootDirectory "C:\zelvar"
@@ -104,8 +108,8 @@ while [ "$round" -le "$rounds" ]; do
     esac
   done
   echo "$setup $control $sheet $copy $sheet_whole" >> "$work/times"
-  printf 'round %d: setup %.2f s, control %.2f s, sheet %.2f s (whole run %.2f s), xcopy %.2f s; ' \
-    "$round" "$setup" "$control" "$sheet" "$sheet_whole" "$copy"
+  printf 'round %d (load %s): setup %.2f s, control %.2f s, sheet %.2f s (whole run %.2f s), xcopy %.2f s; ' \
+    "$round" "$(cut -d' ' -f1 /proc/loadavg)" "$setup" "$control" "$sheet" "$sheet_whole" "$copy"
   printf 'sheet/setup %.2f, sheet/xcopy %.2f, control/setup %.2f, setup/xcopy %.2f\n' \
     "$(ratio "$sheet" "$setup")" "$(ratio "$sheet" "$copy")" "$(ratio "$control" "$setup")" "$(ratio "$setup" "$copy")"
   round=$((round + 1))

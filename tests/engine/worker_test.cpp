@@ -4,6 +4,7 @@
 // entry, the hold, the forced end and the jobs after it.
 #include <gtest/gtest.h>
 
+#include "engine/redraw_rate.h"
 #include "engine/unpack_job.h"
 #include "engine/worker.h"
 #include "tests/engine/job_support.h"
@@ -33,6 +34,8 @@ class WorkerTest : public ::testing::Test {
     g_stopChecks = 0;
     g_slowChecksMs = 0;
     SetStopCheckObserverForTests(CountStopCheck);
+    // These tests follow the protocol report by report: every report is sent as the job makes it.
+    SetReportIntervalForTests(0);
   }
   void TearDown() override {
     // Whatever a test left running ends before the next one starts.
@@ -43,6 +46,7 @@ class WorkerTest : public ::testing::Test {
     }
     EXPECT_TRUE(WaitForWorkerJobs(20000));
     SetStopCheckObserverForTests(nullptr);
+    SetReportIntervalForTests(kRedrawIntervalMs);
     g_slowChecksMs = 0;
   }
 

@@ -25,14 +25,15 @@ endif()
 
 # The sheet in the test's own process: system menu, questions, progress display (real windows).
 if(WIN32 AND TARGET zui AND TARGET zuiprobe)
-  z_add_gtest(gui_sheet_test ${CMAKE_CURRENT_LIST_DIR}/gui_sheet_test.cpp ${Z_ROOT}/ui/Zarpex32.rc LIBS zui zuiprobe)
+  z_add_gtest(gui_sheet_test ${CMAKE_CURRENT_LIST_DIR}/gui_sheet_test.cpp ${Z_ROOT}/ui/Zarpex32.rc LIBS zui zuiprobe zpackwriter)
   add_dependencies(gui_sheet_test Zarpex32)  # whose exports it calls
   # ShowPropertySheet runs once per program start: one process per sheet test.
   set_tests_properties(gui_sheet_test PROPERTIES RUN_SERIAL TRUE LABELS gui)
   add_test(NAME gui_sheet_test_plain COMMAND gui_sheet_test --gtest_filter=-SheetTest.*)
   foreach(case SystemMenuStartsWithTheAboutItemAndASeparator QuestionsShowTheirTextsAndWriteTheAnswers
                SpaceAndDriveQuestionsFormatTheirArguments OutputQuestionPassesTheButtonOnUnchanged
-               ProgressReportsReachTheFieldsAndTheBar TheEndOfAJobShowsItsLastReports)
+               ProgressReportsReachTheFieldsAndTheBar TheEndOfAJobShowsItsLastReports
+               ManySmallEntriesReachThePageInFewWakeUpsWithTheSameEnd)
     add_test(NAME gui_sheet_${case} COMMAND gui_sheet_test --gtest_filter=SheetTest.${case})
     set_tests_properties(gui_sheet_${case} PROPERTIES RUN_SERIAL TRUE LABELS gui FIXTURES_REQUIRED wine TIMEOUT 120)
   endforeach()

@@ -13,6 +13,9 @@
 
 #include "discovery/job_settings.h"
 #include "engine/progress_messages.h"
+#include "engine/redraw_rate.h"
+#include "tests/engine/job_support.h"
+#include "ui/path_display.h"
 #include "ui/property_sheet.h"
 #include "ui/sheet_win32.h"
 #include "ui_probe.h"
@@ -199,6 +202,80 @@ TEST_F(SheetTest, TheEndOfAJobShowsItsLastReports) {
   });
   SendMessageA(page_, UM_JOB_FINISHED, 1, 0);
   EXPECT_EQ(atBox.get(), "600|C:\\ziel.001|Sicherung wird gel\xF6scht");
+}
+
+// The page's wake-ups by the worker's progress reports, counted in front of its window procedure.
+std::atomic<int> g_progressWakeUps{0};
+WNDPROC g_pageProcedure = nullptr;
+LRESULT CALLBACK CountingPageProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == UM_PROGRESS) g_progressWakeUps.fetch_add(1);
+  return CallWindowProcA(g_pageProcedure, window, message, wParam, lParam);
+}
+
+// A job of many small entries through "Entpacken", once with every report sent as the job makes
+// it and once at the worker's own rate: the second wakes the page far less often than there are
+// entries, and both show the same end when the success box comes.
+TEST_F(SheetTest, ManySmallEntriesReachThePageInFewWakeUpsWithTheSameEnd) {
+  using namespace jobtest;
+  Scratch scratch("sheet_small_entries");
+  const int entries = 1200;
+  std::vector<zpack::PackEntry> packed;
+  for (int i = 0; i < entries; ++i) {
+    packed.push_back(FileEntry("\\teil" + std::to_string(i % 7) + "\\DATEN" + std::to_string(i) + ".TXT",
+                               Text("Eintrag " + std::to_string(i))));
+  }
+  const std::string source = scratch / "klein.zpk";
+  const std::string target = scratch / "klein";
+  ASSERT_TRUE(WritePackedFile(source, packed));
+  strcpy(g_jobSettings.sourcePath, source.c_str());
+  strcpy(g_jobSettings.targetDir, target.c_str());
+  strcpy(g_jobSettings.archiveRoot, "C:\\TESTROOT");
+
+  g_pageProcedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(page_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingPageProcedure)));
+  auto unpack = [&](std::string* shown) {
+    RemoveTree(target);
+    g_progressWakeUps = 0;
+    HWND sheet = sheet_;
+    auto atBox = std::async(std::launch::async, [this, sheet] {
+      for (int i = 0; i < 1200; ++i) {
+        HWND box = probe::FindModalDialog(GetCurrentProcessId(), sheet);
+        if (box != nullptr && !probe::MessageBoxText(box).empty()) {
+          HWND bar = GetDlgItem(page_, 1027);
+          const std::string seen = probe::MessageBoxText(box) + "|" + std::to_string(BarPosition()) + "/" +
+                                   std::to_string(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)) + "|" + Field(1014) +
+                                   "|" + Field(1016);
+          probe::PressButton(box, IDOK);
+          return seen;
+        }
+        Sleep(50);
+      }
+      return std::string("(no box)");
+    });
+    PostMessageA(sheet_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet_, IDOK)));
+    *shown = atBox.get();
+    for (int i = 0; i < 200 && g_progressPage.unpacking; ++i) Sleep(20);
+    return g_progressWakeUps.load();
+  };
+  std::string everyReport, gathered;
+  SetReportIntervalForTests(0);
+  const int wakeUpsEveryReport = unpack(&everyReport);
+  SetReportIntervalForTests(kRedrawIntervalMs);
+  const int wakeUpsGathered = unpack(&gathered);
+  SetWindowLongPtrA(page_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_pageProcedure));
+
+  char directory[kPathBuffer];
+  CompactPath(directory, (target + "\\teil" + std::to_string((entries - 1) % 7)).c_str(),
+              FitForDisplay(g_progressPage.fitChars));
+  const std::string end = "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS "
+                          "eingerichtet!|" + std::to_string(entries) + "/" + std::to_string(entries) + "|" +
+                          directory + "|daten" + std::to_string(entries - 1) + ".txt";
+  EXPECT_EQ(everyReport, end);
+  EXPECT_EQ(gathered, end);
+  EXPECT_GT(wakeUpsEveryReport, 3 * entries) << "three reports per entry";
+  EXPECT_LT(wakeUpsGathered, entries / 4);
+  std::printf("wake-ups: %d with every report, %d gathered, for %d entries\n", wakeUpsEveryReport, wakeUpsGathered,
+              entries);
 }
 
 TEST(ChangeToNearestDirectory, ClimbsToTheNearestExistingParent) {
