@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace {
+#include "platform/posix/posix_internal.h"
 
 unsigned char AnsiUpper(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
@@ -18,6 +18,8 @@ unsigned char AnsiUpper(unsigned char c) {
     default: return c;
   }
 }
+
+namespace {
 
 // c converted to the other code page and back is c itself.
 bool RoundTrips(char c, void (*there)(const char*, char*), void (*back)(const char*, char*)) {
