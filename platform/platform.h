@@ -143,6 +143,10 @@ uint32_t OsGetNetworkConnection(const char* localName, char* remoteName, uint32_
 int OsGetComputerName(char* buffer, uint32_t size);
 uint32_t OsProcessId();
 uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size);  // length, 0 on failure
+// The long form of an existing path (short names replaced by the names they stand for, trailing dots
+// and blanks dropped); length, 0 when it does not exist, does not fit, or has a name that the ANSI
+// code page cannot hold.
+uint32_t OsGetLongPathName(const char* path, char* buffer, uint32_t size);
 uint32_t OsGetModuleFileName(ModuleHandle module, char* buffer, uint32_t size);
 int OsIsNtPlatform();
 

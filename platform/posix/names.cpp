@@ -43,3 +43,16 @@ uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size) {
   name[count] = 0;
   return count;
 }
+
+// No short names: the long form of an existing path is its normalised form (trailing dots and
+// blanks of its names dropped, as the path mapping drops them).
+uint32_t OsGetLongPathName(const char* path, char* buffer, uint32_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  buffer[0] = '\0';
+  char normal[kHostPathSize];
+  if (!OsPathExists(path) || !NormaliseWindowsPath(path, normal, sizeof normal)) return 0;
+  const size_t length = std::strlen(normal);
+  if (length >= size) return 0;
+  std::memcpy(buffer, normal, length + 1);
+  return static_cast<uint32_t>(length);
+}

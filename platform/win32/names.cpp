@@ -40,3 +40,29 @@ uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size) {
   out[count] = 0;
   return count;
 }
+
+uint32_t OsGetLongPathName(const char* path, char* buffer, uint32_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  buffer[0] = '\0';
+  WCHAR wide[kWidePath];
+  WCHAR longForm[kWidePath];
+  if (path == nullptr || MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kWidePath) <= 0) return 0;
+  DWORD units = GetLongPathNameW(wide, longForm, kWidePath);
+  if (units == 0 || units >= kWidePath) return 0;
+  // The system may keep the dots and blanks it ignored ("connect." for the directory "connect").
+  DWORD kept = units;
+  while (kept > 0 && (longForm[kept - 1] == L'.' || longForm[kept - 1] == L' ')) --kept;
+  if (kept > 0 && !IsSeparator(longForm[kept - 1])) {
+    units = kept;
+    longForm[units] = 0;
+  }
+  // Through the wide form: the A function would give a name of another code page as question marks.
+  BOOL lost = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, longForm, -1, buffer, static_cast<int>(size),
+                                         nullptr, &lost);
+  if (length <= 0 || lost) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return static_cast<uint32_t>(length - 1);
+}

@@ -216,7 +216,7 @@ std::u16string Comparable(const std::string& path) {
 }
 
 // Every spelling that Windows takes for one directory gives one name: the case of any letter, a
-// short name of an existing directory, trailing dots and blanks.
+// short name of an existing directory, trailing dots and blanks; and its long form is one path.
 TEST_F(PlatformTest, ComparableNamesOfOneDirectoryAreEqual) {
   EXPECT_EQ(Comparable(Path("\xDC" "bung")), u"\u00DC" "BUNG");
   EXPECT_EQ(Comparable(Path("\xFC" "bung")), u"\u00DC" "BUNG");
@@ -239,6 +239,12 @@ TEST_F(PlatformTest, ComparableNamesOfOneDirectoryAreEqual) {
   ASSERT_NE(std::string(shortName), longName) << "the system gives this directory a short name";
 #endif
   EXPECT_EQ(Comparable(shortName), u"LANGER NAME") << shortName;
+  char longForm[261];
+  ASSERT_GT(OsGetLongPathName(shortName, longForm, sizeof longForm), 0u) << shortName;
+  EXPECT_EQ(std::string(longForm), longName);
+  ASSERT_GT(OsGetLongPathName((longName + ".").c_str(), longForm, sizeof longForm), 0u);
+  EXPECT_EQ(std::string(longForm), longName);
+  EXPECT_EQ(OsGetLongPathName(Path("nirgends").c_str(), longForm, sizeof longForm), 0u);
   OsRemoveDirectory(longName.c_str());
 }
 
