@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -533,6 +535,106 @@ TEST_F(ConcurrentJobs, AStopOrACancelWhileWaitingChangesNothing) {
   OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
   OsCloseFile(claim);
 }
+
+#ifdef _WIN32
+// Runs from two machines at once into one tree: two Wine prefixes (two Wine servers) reach one folder
+// through Z:, as two workstations reach a share, and share one log. Run by
+// tests/engine/two_machines.sh: in the build's prefix this test makes the tree, starts its runs and
+// checks the outcome; in a second prefix (Z_TWO_MACHINES_PARTNER) it starts its runs as soon as
+// the tree is ready and writes down their exit codes.
+TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
+  const char* shared = std::getenv("Z_TWO_MACHINES_FOLDER");
+  ASSERT_NE(shared, nullptr) << "run by tests/engine/two_machines.sh";
+  const bool partner = std::getenv("Z_TWO_MACHINES_PARTNER") != nullptr;
+  const std::string root = shared;
+  const std::string system = root + "\\zelvar\\ARCHIVE\\SYSTEM";
+  const std::string target = system + "\\connect";
+  const std::string log = root + "\\runs.log";
+  constexpr int kFiles = 60;
+  auto waitFor = [](const std::string& path) {
+    for (int i = 0; i < 24000 && !OsPathExists(path.c_str()); ++i) OsSleep(5);
+    return OsPathExists(path.c_str()) != 0;
+  };
+  if (!partner) {
+    for (const std::string& dir : {root, root + "\\zelvar", root + "\\zelvar\\clients", root + "\\zelvar\\ARCHIVE",
+                                   system, target}) {
+      OsCreateDirectory(dir.c_str());
+    }
+    ASSERT_TRUE(WriteBytes(root + "\\zelvar\\clients\\setup.inf", Text("[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n")));
+    ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+    std::vector<zpack::PackEntry> entries;
+    for (int i = 0; i < kFiles; ++i) entries.push_back(FileEntry("\\f" + std::to_string(i) + ".bin", MixedData(24000, i)));
+    ASSERT_TRUE(WritePackedFile(root + "\\a.zpk", entries));
+    ASSERT_TRUE(WriteBytes(root + "\\ready", {}));
+  } else {
+    ASSERT_TRUE(waitFor(root + "\\ready")) << "the first machine never made the tree";
+  }
+
+  // Three runs of each machine into one target, two into targets of their own.
+  const std::string machine = partner ? "B" : "A";
+  std::vector<std::string> targets(3, target);
+  for (int k = 0; k < 2; ++k) targets.push_back(system + "\\neu" + machine + std::to_string(k));
+  std::vector<HANDLE> runs;
+  for (const std::string& to : targets) {
+    std::string line = "\"" + zdisc::ProgramPath() + "\" @@SETUP_CALL -Q " + root + "\\a.zpk -Z " + to + " -L " + log;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    runs.push_back(process.hProcess);
+  }
+  std::string codes;
+  for (HANDLE run : runs) {
+    WaitForSingleObject(run, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(run, &code);
+    CloseHandle(run);
+    codes += std::to_string(static_cast<long>(code)) + " ";
+  }
+  EXPECT_EQ(codes, "0 0 0 0 0 ") << "machine " << machine;
+  if (partner) {
+    ASSERT_TRUE(WriteBytes(root + "\\partner-done", Text(codes)));
+    return;
+  }
+  ASSERT_TRUE(waitFor(root + "\\partner-done")) << "the second machine never finished";
+  Bytes theirs;
+  ASSERT_TRUE(ReadBytes(root + "\\partner-done", &theirs));
+  EXPECT_EQ(std::string(theirs.begin(), theirs.end()), "0 0 0 0 0 ") << "machine B";
+
+  // One tree, no backup, each archive registered once.
+  for (const std::string& to : {target, system + "\\neuA0", system + "\\neuA1", system + "\\neuB0", system + "\\neuB1"}) {
+    const Tree tree = Snapshot(to);
+    EXPECT_EQ(tree.size(), static_cast<size_t>(kFiles)) << to << "\n" << Describe(tree);
+  }
+  EXPECT_TRUE(BackupsOf(system, "connect").empty());
+  Bytes records;
+  ASSERT_TRUE(ReadBytes(system + "\\archive.dir", &records));
+  std::map<std::string, int> names;
+  for (size_t at = 0; at + kRecordSize <= records.size(); at += kRecordSize) {
+    char value[kRecordTagsSize];
+    GetTagText(reinterpret_cast<char*>(records.data()) + at + kRecordTagsOffset, kRecordTagsSize, TagName, value,
+               sizeof value);
+    ++names[value];
+  }
+  EXPECT_EQ(names, (std::map<std::string, int>{{"connect", 1}, {"neuA0", 1}, {"neuA1", 1}, {"neuB0", 1}, {"neuB1", 1}}));
+
+  // The log of all ten runs: every line whole, every run's start and outcome, a line for each file.
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  std::string bad;
+  size_t starts = 0, outcomes = 0, files = 0;
+  for (const logtest::LogLine& line : logtest::ParseLog(std::string(bytes.begin(), bytes.end()), &bad)) {
+    starts += line.text.compare(0, 35, "Zarpex32 6.50a (0104), setup call: ") == 0 ? 1 : 0;
+    outcomes += line.text.compare(0, 35, "outcome: done code 0, exit code 0: ") == 0 ? 1 : 0;
+    files += line.text.compare(0, 5, "file ") == 0 ? 1 : 0;
+  }
+  EXPECT_EQ(bad, "") << "a torn line";
+  EXPECT_EQ(starts, 10u);
+  EXPECT_EQ(outcomes, 10u);
+  EXPECT_EQ(files, 10u * kFiles);
+}
+#endif
 
 }  // namespace
 }  // namespace jobtest
