@@ -222,7 +222,8 @@ int TakeTargetClaim() {
     }
     if (!waiting) {
       waiting = 1;
-      LogLine("wait: another run is installing into %s (its claim is a lock in %s); waiting for it to end, at most %lu s",
+      LogLine("wait: another run is installing into %s (its claim is a lock in %s); "
+              "waiting for it to end, at most %lu s",
               target, g_claim.path, static_cast<unsigned long>((bound + 999) / 1000));
       ShowWaiting(target);
     }

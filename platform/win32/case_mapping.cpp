@@ -16,7 +16,8 @@ int UpperCharacter(const char* character, int bytes, char* out) {
   if (upper[0] == wide[0] && (units == 1 || upper[1] == wide[1])) return 0;
   char back[8];
   BOOL lost = FALSE;
-  const int length = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, upper, units, back, sizeof back, nullptr, &lost);
+  const int length =
+      WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, upper, units, back, sizeof back, nullptr, &lost);
   if (length != bytes || lost) return 0;
   for (int k = 0; k < bytes; ++k) out[k] = back[k];
   return 1;

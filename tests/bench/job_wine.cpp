@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
   for (const char* dir : {kRoot, "C:\\ztest\\jobbench\\zelvar", kAncestor, kParent}) OsCreateDirectory(dir);
   std::vector<char> records(1000 * kRecordSize, 0);
   for (size_t at = 0; at < records.size(); at += kRecordSize) records[at + 3] = 0x10;
-  FileHandle parent = OsOpenFile("C:\\ztest\\jobbench\\zelvar\\ARCHIVE\\SYSTEM\\archive.dir", FileOpenReadWriteTruncate);
+  FileHandle parent = OsOpenFile((std::string(kParent) + "\\archive.dir").c_str(), FileOpenReadWriteTruncate);
   OsWriteFile(parent, records.data(), static_cast<uint32_t>(records.size()));
   OsCloseFile(parent);
   TimedJob(0);  // the target exists from here on: every job moves it aside and deletes it

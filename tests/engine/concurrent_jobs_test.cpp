@@ -103,7 +103,8 @@ class ConcurrentJobs : public ::testing::Test {
     JobRun run;
 #ifdef _WIN32
     if (pace == SlowThenStopped) {  // setuphost plays a slow setup program that stops the job
-      run.host = zdisc::StartSetupHost({"--delay-ms", "40", "--stop-after", "40", "--", "-Q", At(source), "-Z", target});
+      run.host =
+          zdisc::StartSetupHost({"--delay-ms", "40", "--stop-after", "40", "--", "-Q", At(source), "-Z", target});
       return run;
     }
     std::string line = "\"Z:" + std::string(Z_TEST_BINARY_DIR) + "/Zarpex32.exe\" @@SETUP_CALL" + options;
@@ -121,7 +122,9 @@ class ConcurrentJobs : public ::testing::Test {
       close(gate_[1]);
       char go;
       if (read(gate_[0], &go, 1) < 0) _exit(3);  // all start together when the gate opens
-      SetStopCheckObserverForTests(pace == Slow ? SlowEntry : pace == SlowThenStopped ? SlowEntryThenStop : AtStartTime);
+      SetStopCheckObserverForTests(pace == Slow              ? SlowEntry
+                                   : pace == SlowThenStopped ? SlowEntryThenStop
+                                                             : AtStartTime);
       std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
       g_jobSettings.platformIsNt = 1;
       _exit(RunSetupCall(options.c_str()) == 0 ? 0 : 1);
@@ -560,10 +563,13 @@ TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
                                    system, target}) {
       OsCreateDirectory(dir.c_str());
     }
-    ASSERT_TRUE(WriteBytes(root + "\\zelvar\\clients\\setup.inf", Text("[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n")));
+    ASSERT_TRUE(
+        WriteBytes(root + "\\zelvar\\clients\\setup.inf", Text("[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n")));
     ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
     std::vector<zpack::PackEntry> entries;
-    for (int i = 0; i < kFiles; ++i) entries.push_back(FileEntry("\\f" + std::to_string(i) + ".bin", MixedData(24000, i)));
+    for (int i = 0; i < kFiles; ++i) {
+      entries.push_back(FileEntry("\\f" + std::to_string(i) + ".bin", MixedData(24000, i)));
+    }
     ASSERT_TRUE(WritePackedFile(root + "\\a.zpk", entries));
     ASSERT_TRUE(WriteBytes(root + "\\ready", {}));
   } else {
@@ -603,7 +609,8 @@ TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
   EXPECT_EQ(std::string(theirs.begin(), theirs.end()), "0 0 0 0 0 ") << "machine B";
 
   // One tree, no backup, each archive registered once.
-  for (const std::string& to : {target, system + "\\neuA0", system + "\\neuA1", system + "\\neuB0", system + "\\neuB1"}) {
+  for (const std::string& to :
+       {target, system + "\\neuA0", system + "\\neuA1", system + "\\neuB0", system + "\\neuB1"}) {
     const Tree tree = Snapshot(to);
     EXPECT_EQ(tree.size(), static_cast<size_t>(kFiles)) << to << "\n" << Describe(tree);
   }
@@ -617,7 +624,8 @@ TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
                sizeof value);
     ++names[value];
   }
-  EXPECT_EQ(names, (std::map<std::string, int>{{"connect", 1}, {"neuA0", 1}, {"neuA1", 1}, {"neuB0", 1}, {"neuB1", 1}}));
+  EXPECT_EQ(names,
+            (std::map<std::string, int>{{"connect", 1}, {"neuA0", 1}, {"neuA1", 1}, {"neuB0", 1}, {"neuB1", 1}}));
 
   // The log of all ten runs: every line whole, every run's start and outcome, a line for each file.
   Bytes bytes;

@@ -326,7 +326,8 @@ TEST_F(JobTest, TheLogAppendsBehindWhatAnotherRunWroteMeanwhile) {
   ASSERT_NE(other, kNoFile);
   ASSERT_GT(OsSeekFile(other, 0, SeekFromEnd), 0);
   const std::string theirs = "2009-01-01 00:00:00  OTHER:4  a line of another run\r\n";
-  ASSERT_EQ(OsWriteFile(other, theirs.data(), static_cast<uint32_t>(theirs.size())), static_cast<int32_t>(theirs.size()));
+  ASSERT_EQ(OsWriteFile(other, theirs.data(), static_cast<uint32_t>(theirs.size())),
+            static_cast<int32_t>(theirs.size()));
   OsCloseFile(other);
   LogLine("second line of this run");
   CloseJobLog();
