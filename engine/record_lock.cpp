@@ -59,13 +59,18 @@ FileHandle OpenRecordsForMerge(const char* dir) {
   // The bound is kept by the clock: a sleep lasts longer than asked (on Windows a whole timer tick).
   const uint32_t bound = g_mergeBoundForTests != 0 ? g_mergeBoundForTests : kLockWaitBoundMs;
   const uint32_t start = OsTickCount();
+  uint32_t openFailedSince = 0;
+  int openFailing = 0;
   for (int staleFiles = 0;;) {
     const FileHandle file = OpenArchiveDirFile(dir);
     if (file == kNoFile) {
-      if (OsTickCount() - start >= kArchiveDirOpenRetryMs) return kNoFile;
+      if (!openFailing) openFailedSince = OsTickCount();
+      openFailing = 1;
+      if (OsTickCount() - openFailedSince >= kArchiveDirOpenRetryMs) return kNoFile;
       OsSleep(kArchiveDirOpenPollMs);
       continue;
     }
+    openFailing = 0;
     for (;;) {
       const LockResult result = OsTryLockFileByte(file, kRecordMergeLockOffset);
       // A file that has lost its name: the records go into the new one. (A system that cannot tell
