@@ -1,10 +1,13 @@
-// Bounded copies, path splitting and joining, file extensions and case-insensitive comparisons.
+// Bounded copies, path splitting and joining, file extensions and case-insensitive comparisons
+// (by the system's case mapping for its ANSI code page, through the platform seam).
 // Every operation that copies a source first lets dst equal src (copies move forwards with memmove
 // semantics); operations that take a destination size never write past it and cut what does not fit.
 #include "discovery/path_utils.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -42,19 +45,25 @@ long LastSplitPosition(const char* text) {
   return -1;
 }
 
-// Upper-case form of a character in code page 1252, as CharUpper maps it: a-z, the accented
-// small letters 0xE0-0xFE except the division sign 0xF7, and the four letters whose capitals lie
-// in 0x80-0x9F (s caron, oe, z caron, y diaeresis). The sharp s and the micro sign stay as they are.
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
-  }
+// Texts are raised whole, so that a double-byte character is raised as one; a text of this many
+// bytes or more is compared byte for byte (no path or name of the program comes near it).
+constexpr size_t kFoldBuffer = 1024;
+
+// The first length bytes of text raised by the system's case mapping for its ANSI code page, which
+// keeps the length. 0 when they do not fit.
+int RaiseAnsi(const char* text, size_t length, char* upper) {
+  if (length >= kFoldBuffer) return 0;
+  std::memcpy(upper, text, length);
+  upper[length] = '\0';
+  OsAnsiToUpper(upper, upper, kFoldBuffer);
+  return 1;
+}
+
+// Whether the first length bytes of a and b are equal ignoring case.
+int EqualNoCaseN(const char* a, const char* b, size_t length) {
+  char upperA[kFoldBuffer], upperB[kFoldBuffer];
+  if (!RaiseAnsi(a, length, upperA) || !RaiseAnsi(b, length, upperB)) return std::memcmp(a, b, length) == 0;
+  return std::memcmp(upperA, upperB, length) == 0;
 }
 
 }  // namespace
@@ -259,19 +268,14 @@ void VolumeToUncForm(const char* src, char* dst, size_t size) {
 }
 
 int EqualNoCase(const char* a, const char* b) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  for (;; ++x, ++y) {
-    if (FoldCase(*x) != FoldCase(*y)) return 0;
-    if (*x == '\0') return 1;
-  }
+  const size_t length = std::strlen(a);
+  return std::strlen(b) == length && EqualNoCaseN(a, b, length);
 }
 
 int StartsWithNoCase(const char* text, const char* prefix) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(prefix);
-  for (; *y != '\0'; ++x, ++y) {
-    if (FoldCase(*x) != FoldCase(*y)) return 0;
+  const size_t length = std::strlen(prefix);
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == '\0') return 0;  // shorter than the prefix
   }
-  return 1;
+  return EqualNoCaseN(text, prefix, length);
 }

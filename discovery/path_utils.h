@@ -38,6 +38,6 @@ int IsVolumeForm(const char* path);   // a ":" at the third character or later
 void UncToVolumeForm(const char* src, char* dst, size_t size = kPathSize);
 void VolumeToUncForm(const char* src, char* dst, size_t size = kPathSize);
 
-// Case-insensitive comparisons in the ANSI code page.
+// Case-insensitive comparisons of ANSI text, by the system's case mapping for its ANSI code page.
 int EqualNoCase(const char* a, const char* b);
 int StartsWithNoCase(const char* text, const char* prefix);

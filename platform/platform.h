@@ -110,13 +110,17 @@ int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* 
 // machine whatever its code page. At most size - 1 units and a 0; returns the units written.
 uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size);
 
-// ---- code pages (ANSI 1252 <-> OEM 850); dst may equal src ----
+// ---- the system's code pages (ANSI and OEM; 1252 and 850 on a German system); dst may equal src ----
 void OsAnsiToOem(const char* src, char* dst);
 void OsOemToAnsi(const char* src, char* dst);
-// The capital of each character by the system's case mapping for its OEM code page; a character
-// whose capital has no OEM form of its own length stays as it is (the bytes of a double-byte
-// character are never upper-cased on their own). At most size - 1 bytes, never half a character;
-// dst may equal src.
+// The capital of each character by the system's case mapping for its ANSI or its OEM code page:
+// every comparison of names that ignores case goes through these, so that a name matches by the
+// letters of the system it runs on (1250: z acute is not the dot above, although 1252 pairs their
+// bytes). A character whose capital has no form of the same length there stays as it is, so the
+// text keeps its length. At most size - 1 bytes, never half a character; dst may equal src. Both
+// take text by whole characters (a double-byte character is raised, and kept, whole; its trail
+// byte is never raised on its own).
+void OsAnsiToUpper(const char* src, char* dst, size_t size);
 void OsOemToUpper(const char* src, char* dst, size_t size);
 // A text of the ANSI or OEM code page as UTF-8, for the log. dst holds size bytes with the
 // terminator; a text that does not fit is cut before a whole character (a double-byte character of

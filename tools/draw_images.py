@@ -5,7 +5,10 @@
   cabinet_small.ico  button icon: small filing cabinet
   folder_open.ico    button icon: open folder
   about_banner.bmp   About box banner, 400 x 70, 256 colours, dark blue abstract shapes
-  about_banner_2x.bmp  the same banner drawn at twice the size, for displays scaled above 100 %
+  about_banner_2x.bmp  the same banner drawn at twice the size, for displays scaled above 100 %;
+                       the program carries it packed, as about_banner_2x.dcl (ui/packed_image.h), which
+                       the native build's tool writes from it afterwards:
+                       build/native/tools/pack_image/pack_image ui/images/about_banner_2x.bmp ui/images/about_banner_2x.dcl
 
 Every icon holds 16x16 and 32x32 images with 16 and with 256 colours, and for scaled displays the
 same drawings at 150 % and 200 % with 256 colours (24x24; the program icon also 48x48 and 64x64). Pure Python, no packages.

@@ -75,6 +75,10 @@ quiet "checking the hardening flags of the 64-bit binaries" tools/check-hardenin
   "$dist64/Zarpex32.exe" "$dist64/zsiteid.dll" "$dist64/zpack.exe"
 quiet "checking the exports of the shipped binaries" tools/check-exports.sh "$dist"
 quiet "checking the exports of the 64-bit binaries" tools/check-exports.sh "$dist64"
+quiet "checking the imports of the shipped binaries (Windows XP and later)" tools/check-imports.sh "$dist"
+quiet "checking the imports of the 64-bit binaries (Windows XP and later)" tools/check-imports.sh "$dist64"
+quiet "checking the size of the self-extracting programs" tools/check-size.sh \
+  build/release-win32/Zarpex32.exe build/release-win64/Zarpex32.exe
 cp README.md "$dist/"
 zip=zarpex32-$version-win32.zip
 zip64=zarpex32-$version-win64.zip

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds every configuration and runs every test: native (plain and with ASan/UBSan), the fuzzers
 # for a bounded time, and the Windows builds (build/win32 for i686, build/win64 for x86_64) under
-# Wine; then reads the exports and hardening flags from the headers of the shipped binaries.
+# Wine; then reads the exports, imports and hardening flags from the headers of the shipped binaries
+# and measures the self-extracting program.
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -51,8 +52,10 @@ for arch in i686 x86_64; do
       -DZ_HOST_ZPACK="$root/build/native/tools/zpack/zpack"
     not_run="$not_run $arch"
   fi
-  echo "== $dir: exports and hardening flags of the shipped binaries"
+  echo "== $dir: exports, imports and hardening flags of the shipped binaries, the program's size"
   check "$dir-exports" tools/check-exports.sh "$dir"
+  check "$dir-imports" tools/check-imports.sh "$dir"
+  check "$dir-size" tools/check-size.sh "$dir/Zarpex32.exe"
   check "$dir-hardening" tools/check-hardening.sh "$dir/Zarpex32.exe" "$dir/siteid/zsiteid.dll" \
     "$dir/tools/zpack/zpack.exe"
 done

@@ -1,4 +1,8 @@
 // Sizes and images at the display scale of a window (96 dots per inch is 100 %).
+#include <cstdint>
+#include <cstdlib>
+
+#include "ui/packed_image.h"
 #include "ui/resource_ids.h"
 #include "ui/sheet_win32.h"
 #include "discovery/job_settings.h"
@@ -12,16 +16,39 @@ constexpr int kBannerHeight = 70;
 using DpiForWindowCall = UINT(WINAPI*)(HWND);
 
 // Windows 10 1607 and later know the scale of each window; before that every window has the
-// system's scale.
+// system's scale. Looked up at each call (a few times per window): a function-local static would
+// bring the C++ runtime's thread-safe initialisation guard, and with it a thread library.
 DpiForWindowCall DpiForWindowFunction() {
-  static DpiForWindowCall call = reinterpret_cast<DpiForWindowCall>(
+  return reinterpret_cast<DpiForWindowCall>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-  return call;
 }
 
 HBITMAP LoadBitmapResource(int id) {
   return static_cast<HBITMAP>(LoadImageA(static_cast<HINSTANCE>(g_jobSettings.instance), MAKEINTRESOURCEA(id),
                                          IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+}
+
+// A packed image of the resources (ui/packed_image.h), as a bitmap for the screen like the ones
+// LoadImageA gives.
+HBITMAP LoadPackedBitmapResource(int id) {
+  const HMODULE module = static_cast<HMODULE>(g_jobSettings.instance);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (found == nullptr) return nullptr;
+  const uint8_t* packed = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
+  const size_t packedSize = SizeofResource(module, found);
+  const size_t size = packed != nullptr ? PackedImageSize(packed, packedSize) : 0;
+  if (size == 0) return nullptr;
+  uint8_t* bitmap = static_cast<uint8_t*>(std::malloc(size));
+  HBITMAP result = nullptr;
+  if (bitmap != nullptr && UnpackImage(packed, packedSize, bitmap, size)) {
+    const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(bitmap);
+    HDC screen = GetDC(nullptr);
+    result = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bitmap + ImagePixelsOffset(bitmap, size), info,
+                            DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+  }
+  std::free(bitmap);
+  return result;
 }
 
 // A copy of the image at another size, smoothed (halftone) rather than with dropped or doubled pixels.
@@ -77,7 +104,7 @@ HBITMAP LoadBannerForDpi(int dpi) {
   const int width = ScaleForDpi(kBannerWidth, dpi);
   const int height = ScaleForDpi(kBannerHeight, dpi);
   if (height <= kBannerHeight) return LoadBitmapResource(IDB_ABOUT_BANNER);
-  HBITMAP large = LoadBitmapResource(IDB_ABOUT_BANNER_2X);
+  HBITMAP large = LoadPackedBitmapResource(IDB_ABOUT_BANNER_2X);
   if (large == nullptr || height == 2 * kBannerHeight) return large;
   // Between the two drawn sizes (125 %, 150 %, 175 %) the large one is shrunk, which keeps it sharp;
   // beyond 200 % it is enlarged.

@@ -7,6 +7,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "ui/locator_calls.h"
+#include "ui/path_display.h"
 #include "ui/resource_ids.h"
 #include "ui/sheet_win32.h"
 
@@ -87,7 +88,7 @@ void FolderPicker(HWND page) {
 
   SetDlgItemTextA(page, IDC_TARGET_EDIT, settings.targetDir);
   DeriveInstallRoot();
-  SetDlgItemTextA(page, IDC_HEADER_ROOT, settings.archiveRoot);
+  ShowFittedPath(page, IDC_HEADER_ROOT, settings.archiveRoot, 0);
 
   char newPrefix[kPathBuffer];
   char oldPrefix[kPathBuffer];

@@ -9,6 +9,7 @@
 #include "discovery/path_utils.h"
 #include "ui/locator_calls.h"
 #include "ui/message_texts.h"
+#include "ui/path_display.h"
 #include "ui/resource_ids.h"
 #include "ui/sheet_win32.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 void ShowHeader(HWND page) {
   SetDlgItemTextA(page, IDC_HEADER_NAME, g_jobSettings.archiveName);
-  SetDlgItemTextA(page, IDC_HEADER_ROOT, g_jobSettings.archiveRoot);
+  ShowFittedPath(page, IDC_HEADER_ROOT, g_jobSettings.archiveRoot, 0);
 }
 
 // Reads a field into a bounded buffer of maxChars characters plus the terminator.
@@ -86,7 +87,7 @@ void TargetEdited(HWND page) {
   if (EqualNoCase(field, g_jobSettings.targetDir)) return;
   CopyBounded(g_jobSettings.targetDir, kPathChars, field);
   DeriveInstallRoot();
-  SetDlgItemTextA(page, IDC_HEADER_ROOT, g_jobSettings.archiveRoot);
+  ShowFittedPath(page, IDC_HEADER_ROOT, g_jobSettings.archiveRoot, 0);
 }
 
 }  // namespace

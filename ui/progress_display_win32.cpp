@@ -31,7 +31,7 @@ void DrawKept(HWND page) {
     SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(g_display.position), 0);
   }
   if (g_display.directoryKept) {
-    ShowCompactPath(page, IDC_TARGET_TEXT, g_display.directory, FitForDisplay(g_progressPage.fitChars));
+    ShowFittedPath(page, IDC_TARGET_TEXT, g_display.directory, FitForDisplay(g_progressPage.fitChars));
   }
   if (g_display.fileNameKept) SetDlgItemTextA(page, IDC_FILE_TEXT, g_display.fileName);
   g_display.positionKept = g_display.directoryKept = g_display.fileNameKept = false;

@@ -25,10 +25,10 @@ INT_PTR Answer(HWND page, LONG_PTR result) {
 LONG_PTR RefreshDisplay(HWND page) {
   const JobSettings& settings = g_jobSettings;
   SetDlgItemTextA(page, IDC_HEADER_NAME, settings.archiveName);
-  SetDlgItemTextA(page, IDC_HEADER_ROOT, settings.archiveRoot);
+  ShowFittedPath(page, IDC_HEADER_ROOT, settings.archiveRoot, 0);
   const signed char fit = FitForDisplay(g_progressPage.fitChars);
-  ShowCompactPath(page, IDC_SOURCE_TEXT, settings.sourcePath, fit);
-  ShowCompactPath(page, IDC_TARGET_TEXT, settings.targetDir, fit);
+  ShowFittedPath(page, IDC_SOURCE_TEXT, settings.sourcePath, fit);
+  ShowFittedPath(page, IDC_TARGET_TEXT, settings.targetDir, fit);
   ResetProgressDisplay(page);
   SetDlgItemTextA(page, IDC_FILE_TEXT, "");
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);

@@ -7,7 +7,7 @@
 #define IDI_CABINET_SMALL 103
 #define IDI_FOLDER_OPEN 104
 #define IDB_ABOUT_BANNER 5200
-#define IDB_ABOUT_BANNER_2X 5202  /* the banner at 200 % */
+#define IDB_ABOUT_BANNER_2X 5202  /* the banner at 200 %, packed (RCDATA, ui/packed_image.h) */
 
 /* Dialog templates. */
 #define IDD_PROGRESS_PAGE 101

@@ -1,12 +1,13 @@
-// Upper case of OEM text for the German system that the POSIX side models (OEM 850, ANSI 1252):
-// an OEM letter is raised on its ANSI form, as CharUpper does in 1252, and taken back; a character
-// without an exact form on the other side stays as it is.
+// Upper case of ANSI and OEM text for the German system that the POSIX side models (ANSI 1252,
+// OEM 850): an ANSI letter is raised as CharUpper does in 1252; an OEM letter is raised on its ANSI
+// form and taken back, and a character without an exact form on the other side stays as it is.
 #include <cstring>
 
 #include "platform/platform.h"
-
 #include "platform/posix/posix_internal.h"
 
+// a-z, the accented small letters 0xE0-0xFE except the division sign 0xF7, and the four letters whose
+// capitals lie in 0x80-0x9F; the sharp s and the micro sign stay as they are.
 unsigned char AnsiUpper(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
@@ -40,6 +41,13 @@ char OemUpper(char c) {
 }
 
 }  // namespace
+
+void OsAnsiToUpper(const char* src, char* dst, size_t size) {
+  if (size == 0) return;
+  size_t i = 0;
+  for (; src[i] != '\0' && i + 1 < size; ++i) dst[i] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(src[i])));
+  dst[i] = '\0';
+}
 
 void OsOemToUpper(const char* src, char* dst, size_t size) {
   if (size == 0) return;

@@ -38,3 +38,50 @@ void OsOemToUpper(const char* src, char* dst, size_t size) {
   }
   dst[at] = '\0';
 }
+
+// ANSI text, by whole characters: in a double-byte code page a lead byte and its trail are one
+// character, raised together (a trail byte on its own may look like an ASCII letter).
+namespace {
+
+// The character at text raised into dst with the same length; returns that length (1 or 2).
+size_t AnsiUpperChar(const char* text, char* dst) {
+  const unsigned char byte = static_cast<unsigned char>(text[0]);
+  // Below 0x80 every ANSI code page is ASCII, where CharUpper raises a-z only; no lead byte lies there.
+  if (byte < 0x80) {
+    dst[0] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : text[0];
+    return 1;
+  }
+  const size_t length = IsDBCSLeadByteEx(CP_ACP, byte) && text[1] != '\0' ? 2 : 1;
+  dst[0] = text[0];
+  if (length == 2) dst[1] = text[1];
+  WCHAR wide[2] = {0, 0};
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), wide, 2) != 1) return length;
+  WCHAR upper = wide[0];
+  CharUpperBuffW(&upper, 1);
+  if (upper == wide[0]) return length;
+  char back[2];
+  BOOL lost = FALSE;
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &upper, 1, back, 2, nullptr, &lost) ==
+          static_cast<int>(length) &&
+      !lost) {
+    dst[0] = back[0];
+    if (length == 2) dst[1] = back[1];
+  }
+  return length;
+}
+
+}  // namespace
+
+void OsAnsiToUpper(const char* src, char* dst, size_t size) {
+  if (size == 0) return;
+  size_t i = 0;
+  while (src[i] != '\0') {
+    char upper[2];
+    const size_t length = AnsiUpperChar(src + i, upper);
+    if (i + length + 1 > size) break;  // a character is copied whole or not at all
+    dst[i] = upper[0];
+    if (length == 2) dst[i + 1] = upper[1];
+    i += length;
+  }
+  dst[i] = '\0';
+}

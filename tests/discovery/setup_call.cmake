@@ -8,4 +8,9 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp)
   set_tests_properties(discovery_full_drive PROPERTIES FIXTURES_SETUP discovery_full_drive FIXTURES_REQUIRED wine)
   set_tests_properties(setup_call_test PROPERTIES FIXTURES_REQUIRED "wine;discovery_full_drive"
                        RESOURCE_LOCK zelvar_installation TIMEOUT 300)
+  # The names of a setup call once more under a Polish system (ANSI 1250, OEM 852); the program and
+  # setuphost inherit the locale.
+  add_test(NAME setup_call_test_polish COMMAND setup_call_test --gtest_filter=SetupCall.NamesMatchByThePolishLetters)
+  set_tests_properties(setup_call_test_polish PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=pl_PL.UTF-8;Z_TEST_OEM_CODE_PAGE=852"
+                       FIXTURES_REQUIRED wine RESOURCE_LOCK zelvar_installation TIMEOUT 300)
 endif()

@@ -2,6 +2,8 @@
 // "@@SETUP_CALL -H<window> -I<control>", answers its messages and prints what arrived.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,7 +81,76 @@ class SetupCall : public Installation {
       if (line.find(wanted) != std::string::npos) return true;
     return false;
   }
+
+  // The name and path of each record of a record file (OEM texts).
+  static std::vector<std::pair<std::string, std::string>> NamesAndPaths(const Bytes& file) {
+    std::vector<std::pair<std::string, std::string>> records;
+    for (size_t at = 0; at + kRecordSize <= file.size(); at += kRecordSize) {
+      const char* record = reinterpret_cast<const char*>(file.data()) + at;
+      char name[kRecordTagsSize], path[kRecordTagsSize];
+      ReadRecordTag(record, TagName, name, sizeof name);
+      ReadRecordTag(record, TagPath, path, sizeof path);
+      records.push_back({name, path});
+    }
+    return records;
+  }
+
+  // A setup call into SYSTEM\<directory> (an ANSI name) beside a record of the neighbour (an OEM
+  // name) in SYSTEM's archive.dir; ARCHIVE's archive.dir names SYSTEM, so that a target that no
+  // record of SYSTEM names still has an archive root. Returns SYSTEM's records afterwards.
+  std::vector<std::pair<std::string, std::string>> InstallBeside(const std::string& directory,
+                                                                 const std::string& neighbour) {
+    const std::string system = root_ + "\\zelvar\\ARCHIVE\\SYSTEM";
+    WriteBytes(root_ + "\\zelvar\\ARCHIVE\\archive.dir", Records({{"SYSTEM", "SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM"}}));
+    WriteBytes(system + "\\archive.dir", Records({{"connect", "SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect"},
+                                                  {neighbour, "SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM\\" + neighbour}}));
+    const HostRun run = RunSetupHost({"--", "-Q", Pack(1), "-Z", system + "\\" + directory});
+    EXPECT_EQ(run.Exit(), 0) << run.output;
+    EXPECT_EQ(FileText(system + "\\" + directory + "\\f0.txt"), "Datei 0 im Archiv\r\n");
+    return NamesAndPaths(ReadBytes(system + "\\archive.dir"));
+  }
+
+  // The test runs on the system it was started for (ANSI and OEM code page).
+  static void ExpectSystem(unsigned ansi, unsigned oem) {
+    ASSERT_EQ(GetACP(), ansi) << "not the system's ANSI code page the test was started for";
+    ASSERT_EQ(GetOEMCP(), oem) << "not the system's OEM code page the test was started for";
+  }
 };
+
+typedef std::vector<std::pair<std::string, std::string>> NameList;
+const char kSystemArchive[] = "SRV\\SYS:zelvar\\ARCHIVE\\SYSTEM\\";
+
+// Names match by the letters of the system's code pages, in the locator's search for the archive root
+// as in the merge. On a Polish system (ANSI 1250, OEM 852) "xź" is not "x˙" (z acute and the dot
+// above, ANSI 0x9F and 0xFF, are a case pair in code page 1252 only): the install adds its own
+// record. "ŁÓDŻ" is "łódż": it takes that record's slot, under the path the record gives. The win32
+// tests run it under a Polish locale.
+TEST_F(SetupCall, NamesMatchByThePolishLetters) {
+  const char* page = std::getenv("Z_TEST_OEM_CODE_PAGE");
+  if (page == nullptr || std::strcmp(page, "852") != 0) GTEST_SKIP() << "needs a Polish system";
+  ExpectSystem(1250, 852);
+  NameList records = InstallBeside("x\x9F", "x\xFA");
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[1], NameList::value_type("x\xFA", std::string(kSystemArchive) + "x\xFA")) << "the neighbour stays";
+  EXPECT_EQ(records[2], NameList::value_type("x\xAB", std::string(kSystemArchive) + "x\xAB"));
+
+  records = InstallBeside("\xA3\xD3" "D\xAF", "\x88\xA2" "d\xBE");
+  ASSERT_EQ(records.size(), 2u) << "the archive's own record is replaced, not added twice";
+  EXPECT_EQ(records[1], NameList::value_type("\x88\xA2" "d\xBE", std::string(kSystemArchive) + "\x88\xA2" "d\xBE"));
+}
+
+// The same on a German system (ANSI 1252, OEM 850): "ÄRGER" is "ärger", and there "xŸ" is "xÿ"
+// (ANSI 0x9F and 0xFF, OEM 0x98 for the small one).
+TEST_F(SetupCall, NamesMatchByTheGermanLetters) {
+  ExpectSystem(1252, 850);
+  NameList records = InstallBeside("\xC4RGER", "\x84rger");
+  ASSERT_EQ(records.size(), 2u) << "the archive's own record is replaced, not added twice";
+  EXPECT_EQ(records[1], NameList::value_type("\x84rger", std::string(kSystemArchive) + "\x84rger"));
+
+  records = InstallBeside("x\x9F", "x\x98");
+  ASSERT_EQ(records.size(), 2u) << "the archive's own record is replaced, not added twice";
+  EXPECT_EQ(records[1], NameList::value_type("x\x98", std::string(kSystemArchive) + "x\x98"));
+}
 
 // -L names a log that each run appends to: the version and mode, the paths, each file with its
 // size, the records, and the outcome with the program's own message text in UTF-8.

@@ -5,6 +5,8 @@
 #include <set>
 #include <vector>
 
+#include "ui_probe.h"
+
 namespace scale {
 namespace {
 
@@ -50,6 +52,26 @@ std::string Describe(const RECT& r) {
 }
 
 std::string IdOf(HWND control) { return std::to_string(GetDlgCtrlID(control)); }
+
+bool IsEdit(HWND control) {
+  char className[16] = "";
+  GetClassNameA(control, className, sizeof className);
+  return lstrcmpiA(className, "Edit") == 0;
+}
+
+// The width a control has for its text: an edit control keeps its margins free.
+int TextRoom(HWND control) {
+  RECT client;
+  GetClientRect(control, &client);
+  if (!IsEdit(control)) return client.right;
+  const DWORD margins = static_cast<DWORD>(SendMessageA(control, EM_GETMARGINS, 0, 0));
+  return client.right - LOWORD(margins) - HIWORD(margins);
+}
+
+std::string Lower(std::string text) {
+  if (!text.empty()) CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
 
 }  // namespace
 
@@ -109,11 +131,12 @@ std::string CheckLayout(HWND dialog) {
 
 std::string CheckTextFits(HWND control) {
   if (control == nullptr) return "no control";
-  char text[512] = "";
-  GetWindowTextA(control, text, sizeof text);
+  // Through WM_GETTEXT: GetWindowText does not ask a control of another process, and an edit
+  // control keeps its text to itself.
+  const std::string text = probe::WindowText(control);
   std::string shown;
-  const bool prefixes = (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) == 0;
-  for (const char* c = text; *c != '\0'; ++c) {
+  const bool prefixes = !IsEdit(control) && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX) == 0;
+  for (const char* c = text.c_str(); *c != '\0'; ++c) {
     if (prefixes && *c == '&' && c[1] != '\0') ++c;  // "&&" shows one "&", "&x" an underlined x
     shown += *c;
   }
@@ -125,12 +148,34 @@ std::string CheckTextFits(HWND control) {
   SelectObject(dc, previous);
   DeleteObject(font);
   ReleaseDC(nullptr, dc);
-  RECT client;
-  GetClientRect(control, &client);
-  if (extent.cx > client.right)
+  const int room = TextRoom(control);
+  if (extent.cx > room)
     return "\"" + shown + "\" needs " + std::to_string(extent.cx) + " pixels, control " + IdOf(control) + " has " +
-           std::to_string(client.right);
+           std::to_string(room);
   return "";
+}
+
+std::string CheckPathShown(HWND control, const std::string& path) {
+  if (control == nullptr) return "no control";
+  std::string text = probe::WindowText(control);
+  std::string whole = path;
+  if (IsEdit(control) && (GetWindowLongA(control, GWL_STYLE) & ES_LOWERCASE) != 0) {
+    text = Lower(text);
+    whole = Lower(whole);
+  }
+  if (text != whole) {
+    // Shortened: a head of the path, the ellipsis, a tail of the path, and shorter than the path.
+    const size_t at = text.find("\\...\\");
+    if (at == std::string::npos)
+      return "control " + IdOf(control) + " shows \"" + text + "\", neither \"" + whole +
+             "\" nor shortened with an ellipsis";
+    const std::string head = text.substr(0, at);
+    const std::string tail = text.substr(at + 5);
+    if (whole.compare(0, head.size(), head) != 0 || tail.size() > whole.size() ||
+        whole.compare(whole.size() - tail.size(), tail.size(), tail) != 0 || text.size() >= whole.size())
+      return "control " + IdOf(control) + " shows \"" + text + "\", not a shortened \"" + whole + "\"";
+  }
+  return CheckTextFits(control);
 }
 
 std::string CheckImageFills(HWND control) {

@@ -19,8 +19,13 @@ int Scaled(int pixels);
 std::string CheckDialogUnits(HWND dialog, int id, int x, int y, int width, int height);
 // No two visible controls of the dialog overlap, and each lies inside its client area.
 std::string CheckLayout(HWND dialog);
-// The control's text, drawn with the templates' font at the screen's scale, fits its width.
+// The control's text, drawn with the templates' font at the screen's scale, fits its width (an edit
+// control's without its margins).
 std::string CheckTextFits(HWND control);
+// The control shows the path whole, or shortened to a head, "\...\" and a tail of it, and fits:
+// never cut at the control's edge or wrapped at a blank. An edit control that shows lower case
+// is compared in lower case.
+std::string CheckPathShown(HWND control, const std::string& path);
 // The image of a static control reaches 4 pixels from every edge: an image drawn for a smaller
 // scale leaves bands of one colour around it.
 std::string CheckImageFills(HWND control);

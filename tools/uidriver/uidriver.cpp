@@ -2,7 +2,7 @@
 //
 //   uidriver.exe --exe <Zarpex32.exe> [--shots <folder>] [--set name=value]... <script>
 //
-// ${name} in a script word is replaced by the value given with --set.
+// ${name} in a script word is replaced by the value given with --set; ${COMPUTERNAME} is this computer's name.
 // Paths may be given in Unix form (/work/...): they are taken as Z:\work\... . The script is UTF-8;
 // texts are compared in the ANSI code page 1252. One command a line, words separated by blanks,
 // "quoted words" with \n, \\ and \" escapes (other backslashes stay), # starts a comment. Every check that fails prints
@@ -18,8 +18,9 @@
 //               click <id>               command <id>            tab <n>
 //               settext <id> <t>         focus <id>              syscommand <n>     shot <name>
 // Scale:        expect-dpi <n>           expect-dlu <id> <x> <y> <w> <h>   expect-size <id> <w> <h>
-//               expect-layout            expect-fits <id>        (on the current page; the same with
-//               dexpect-dlu, dexpect-layout, dexpect-fits and dexpect-image-fills <id> on the dialog)
+//               expect-layout            expect-fits <id>        expect-path <id> <path>  (on the current
+//               page; the same with dexpect-dlu, dexpect-layout, dexpect-fits and dexpect-image-fills <id>
+//               on the dialog)
 //               Dialog units are those of the templates' font at the screen's scale; expect-size
 //               takes pixels at 100 %.
 // Dialogs:      box <button> <shot|-> <text>   (a message box: text, title 4000, then the button)
@@ -27,7 +28,7 @@
 //               no-dialog <ms>           dialog <s>              dexpect-title <t>
 //               dexpect-text <id> <t>    dpress <id>             descape     dclose
 //               dshot <name>             dgone <s>
-// Files:        mkdir <p>  rmtree <p>  expect-file <p>  expect-no-file <p>
+// Files:        mkdir <p>  rmtree <p>  copy <from> <to>  expect-file <p>  expect-no-file <p>
 //               reg-set HKLM|HKCU <key> <value> <data>      reg-delete HKLM|HKCU <key> <value>
 //               make-tree <dir> <files> <kilobytes each>   run <exe> [args...]  (must end with 0)
 //               sleep <ms>
@@ -218,7 +219,7 @@ struct Driver {
     const bool onDialog = c[0] == 'd';
     const std::string check = onDialog ? c.substr(1) : c;
     if (check != "expect-dlu" && check != "expect-size" && check != "expect-layout" && check != "expect-fits" &&
-        check != "expect-image-fills")
+        check != "expect-path" && check != "expect-image-fills")
       return false;
     if (onDialog ? !NeedDialog() : !NeedSheet()) return true;
     HWND window = onDialog ? dialog : probe::CurrentPage(sheet);
@@ -235,6 +236,8 @@ struct Driver {
       Check(scale::CheckLayout(window));
     } else if (check == "expect-fits") {
       Check(scale::CheckTextFits(GetDlgItem(window, num(1))));
+    } else if (check == "expect-path") {
+      Check(scale::CheckPathShown(GetDlgItem(window, num(1)), w.size() > 2 ? w[2] : std::string()));
     } else {
       Check(scale::CheckImageFills(GetDlgItem(window, num(1))));
     }
@@ -376,6 +379,13 @@ struct Driver {
     if (c == "sleep") return Sleep(num(1));
     if (c == "mkdir") return MakeDirectories(WindowsPath(arg(1)));
     if (c == "rmtree") return RemoveTree(WindowsPath(arg(1)));
+    if (c == "copy") {
+      const std::string to = WindowsPath(arg(2));
+      const size_t cut = to.find_last_of('\\');
+      if (cut != std::string::npos) MakeDirectories(to.substr(0, cut));
+      if (!CopyFileA(WindowsPath(arg(1)).c_str(), to.c_str(), FALSE)) Fail("cannot copy " + arg(1) + " to " + arg(2));
+      return;
+    }
     if (c == "make-tree") return MakeTree(WindowsPath(arg(1)), num(2), num(3));
     if (c == "run") return RunProgram(w);
     if (c == "expect-file") {
@@ -565,6 +575,9 @@ struct Driver {
 int main(int argc, char** argv) {
   scale::BecomeDpiAware();
   Driver driver;
+  char computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+  DWORD computerSize = sizeof computer;
+  if (GetComputerNameA(computer, &computerSize)) g_variables.push_back({"COMPUTERNAME", computer});
   const char* script = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--exe") == 0 && i + 1 < argc) driver.exe = argv[++i];

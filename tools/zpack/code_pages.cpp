@@ -315,51 +315,11 @@ std::string EscapedHostText(const std::string& text) {
   return out;
 }
 
-namespace {
-std::string ToTerminal(const std::string& utf8) {
-#ifdef _WIN32
-  int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (wide <= 0) return utf8;
-  std::wstring w(static_cast<size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
-  int bytes = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return utf8;
-  std::string ansi(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), wide, &ansi[0], bytes, nullptr, nullptr);
-  return ansi;
-#else
-  return utf8;
-#endif
-}
-}  // namespace
+// UTF-8 on every system; zpack.exe switches a console it writes to over to UTF-8.
+std::string ShowPacked(const std::string& packed, int codePage) { return EscapedUtf8(packed, codePage); }
 
-std::string ShowPacked(const std::string& packed, int codePage) { return ToTerminal(EscapedUtf8(packed, codePage)); }
+std::string ShowHost(const std::string& utf8) { return EscapedHostText(utf8); }
 
-std::string ShowHost(const std::string& utf8) { return ToTerminal(EscapedHostText(utf8)); }
-
-std::string ArgumentToUtf8(const char* argument) {
-#ifdef _WIN32
-  int wide = MultiByteToWideChar(CP_ACP, 0, argument, -1, nullptr, 0);
-  if (wide <= 0) return argument;
-  std::wstring w(static_cast<size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, argument, -1, &w[0], wide);
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return argument;
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
-  utf8.resize(static_cast<size_t>(bytes - 1));
-  return utf8;
-#else
-  return argument;
-#endif
-}
-
-std::string ShowArgument(const char* argument) {
-#ifdef _WIN32
-  return argument;
-#else
-  return EscapedHostText(argument);
-#endif
-}
+std::string ShowArgument(const char* argument) { return EscapedHostText(argument); }
 
 }  // namespace zpack

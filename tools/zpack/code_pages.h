@@ -26,12 +26,10 @@ std::string EscapedHostText(const std::string& utf8);
 // characters with upper-case letters of the Latin, Greek and Cyrillic alphabets made lower-case.
 std::string FoldedName(const std::string& packed, int codePage);
 
-// For the terminal, so that nothing raw reaches it: natively UTF-8; on Windows the ANSI code page.
+// For the terminal, in UTF-8, so that nothing raw reaches it.
 std::string ShowPacked(const std::string& packed, int codePage);
 std::string ShowHost(const std::string& utf8);
-// A command-line argument as UTF-8 (on Windows it comes in the ANSI code page).
-std::string ArgumentToUtf8(const char* argument);
-// A command-line argument as given (natively UTF-8 bytes, on Windows ANSI).
+// A command-line argument (UTF-8 on every system: zpack.exe converts its wide command line).
 std::string ShowArgument(const char* argument);
 
 }  // namespace zpack

@@ -88,7 +88,7 @@ int Extract(const char* path, const char* targetDir, const ExtractOptions& optio
   if (!OpenPacked(path, &packed, &valid) || !valid) return 1;
   OutputTree tree;
   std::string why;
-  if (!tree.Open(ArgumentToUtf8(targetDir), &why)) {
+  if (!tree.Open(targetDir, &why)) {
     std::fprintf(stderr, "zpack: cannot create %s: %s\n", ShowArgument(targetDir).c_str(), why.c_str());
     return 1;
   }

@@ -2,10 +2,15 @@
 #include "tools/zpack/installed_tree.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "tools/zpack/host_paths.h"
+#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,30 +22,42 @@ namespace zpack {
 #ifdef _WIN32
 
 bool ListInstalled(const std::string& directory, std::vector<InstalledItem>* items) {
-  OsFindData data;
-  const std::string pattern = directory + "\\*.*";
-  FindHandle find = OsFindFirst(pattern.c_str(), &data);
-  if (find == nullptr) return false;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(HostPath(directory + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;  // a drive's empty root
   do {
-    if (std::strcmp(data.name, ".") == 0 || std::strcmp(data.name, "..") == 0) continue;
-    items->push_back(InstalledItem{data.name, (data.attributes & kAttrDirectory) != 0});
-  } while (OsFindNext(find, &data));
-  OsFindClose(find);
-  return true;
+    if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0) continue;
+    items->push_back(InstalledItem{HostText(data.cFileName), (data.dwFileAttributes & kAttrDirectory) != 0});
+  } while (FindNextFileW(find, &data));
+  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(find);
+  return complete;
 }
 
-bool IsInstalledDirectory(const std::string& path) { return OsDirectoryExists(path.c_str()) != 0; }
+bool IsInstalledDirectory(const std::string& path, std::string* why) {
+  std::string ansi;
+  if (!NarrowPath(path, &ansi)) {
+    *why = NoNarrowPath();
+    return false;
+  }
+  return OsDirectoryExists(ansi.c_str()) != 0;
+}
 
 std::string InstalledChild(const std::string& directory, const std::string& name) { return directory + "\\" + name; }
 
-bool OpenInstalled(const std::string& path, InstalledFile* file) {
-  FileHandle handle = OsOpenFile(path.c_str(), FileOpenRead);
+bool OpenInstalled(const std::string& path, InstalledFile* file, std::string* why) {
+  std::string ansi;
+  if (!NarrowPath(path, &ansi)) {
+    *why = NoNarrowPath();
+    return false;
+  }
+  FileHandle handle = OsOpenFile(ansi.c_str(), FileOpenRead);
   if (handle == kNoFile) return false;
   file->handle = handle;
   file->size = OsFileLength(handle);
-  file->haveTimes = OsGetFileTimes(path.c_str(), &file->creation, &file->access, &file->write) != 0;
+  file->haveTimes = OsGetFileTimes(ansi.c_str(), &file->creation, &file->access, &file->write) != 0;
   file->haveCreation = file->haveTimes;
-  file->attributes = OsGetAttributes(path.c_str());
+  file->attributes = OsGetAttributes(ansi.c_str());
   file->comparable = kAttrReadOnly | kAttrHidden | 0x04;  // read-only, hidden, system
   return true;
 }
@@ -72,7 +89,7 @@ bool ListInstalled(const std::string& directory, std::vector<InstalledItem>* ite
   return true;
 }
 
-bool IsInstalledDirectory(const std::string& path) {
+bool IsInstalledDirectory(const std::string& path, std::string*) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -85,7 +102,7 @@ uint64_t FileTimeOf(const struct timespec& t) {
 }
 }  // namespace
 
-bool OpenInstalled(const std::string& path, InstalledFile* file) {
+bool OpenInstalled(const std::string& path, InstalledFile* file, std::string*) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;

@@ -26,7 +26,7 @@ int ListJson(const char* path, int codePage) {
               "\"magic\": %" PRIu32 ", \"reserved\": %" PRIu32 ", \"firstEntryOffset\": %" PRIu32
               ", \"entryCount\": %" PRIu32 ", \"fileSize\": %" PRIu32 ", \"unpackedSize\": %" PRIu32
               ", \"title\": %s, \"subdirectory\": %s},\n  \"entries\": [",
-              JsonString(EscapedHostText(ArgumentToUtf8(path))).c_str(), packed.length, codePage,
+              JsonString(EscapedHostText(path)).c_str(), packed.length, codePage,
               valid ? "true" : "false", t.magic, t.reserved, t.firstEntryOffset, t.entryCount, t.fileSize,
               t.unpackedSize, JsonString(EscapedUtf8(t.title, codePage)).c_str(),
               JsonString(EscapedUtf8(t.subdirectory, codePage)).c_str());

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "tools/zpack/code_pages.h"
+#include "tools/zpack/host_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -64,15 +65,6 @@ bool ReadTimes(const fs::path& path, FileTimes* times) {
   times->access = static_cast<uint32_t>(st.st_atime);
   times->write = static_cast<uint32_t>(st.st_mtime);
   return true;
-}
-
-// The host's name as UTF-8 (natively the file system's bytes, which should be UTF-8).
-std::string HostText(const fs::path& path) {
-#ifdef _WIN32
-  return path.u8string();
-#else
-  return path.native();
-#endif
 }
 
 std::string Shown(const fs::path& path) { return ShowHost(HostText(path)); }
@@ -140,7 +132,7 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
     std::string name = prefix + "\\" + file.first;
     if (!checkName(name)) return false;
     std::vector<uint8_t> data;
-    if (!ReadWholeFile(file.second.string(), &data)) {
+    if (!ReadWholeFile(HostText(file.second), &data)) {
       *error = "cannot read " + Shown(file.second) + ": " + std::strerror(errno);
       return false;
     }
@@ -259,16 +251,17 @@ std::vector<uint8_t> BuildPackedFile(const std::vector<PackEntry>& entries, cons
 bool CollectTree(const std::string& dir, const CollectOptions& options, std::vector<PackEntry>* entries,
                  std::string* error) {
   std::error_code ec;
-  if (!fs::is_directory(fs::path(dir), ec)) {
+  const fs::path root = HostPath(dir);
+  if (!fs::is_directory(root, ec)) {
     *error = "not a directory: " + ShowHost(dir);
     return false;
   }
-  std::vector<std::string> ancestors{DirectoryIdentity(fs::path(dir))};
-  return CollectDirectory(fs::path(dir), "", options, &ancestors, entries, error);
+  std::vector<std::string> ancestors{DirectoryIdentity(root)};
+  return CollectDirectory(root, "", options, &ancestors, entries, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = OpenHostFile(path, "rb");
   if (file == nullptr) return false;
   data->clear();
   uint8_t block[65536];
@@ -280,7 +273,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
-  FILE* file = std::fopen(path.c_str(), "wb");
+  FILE* file = OpenHostFile(path, "wb");
   if (file == nullptr) return false;
   bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), file) == data.size();
   ok = std::fclose(file) == 0 && ok;

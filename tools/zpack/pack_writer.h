@@ -68,6 +68,7 @@ struct CollectOptions {
 bool CollectTree(const std::string& dir, const CollectOptions& options, std::vector<PackEntry>* entries,
                  std::string* error);
 
+// path is UTF-8 (see host_paths.h).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data);
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 

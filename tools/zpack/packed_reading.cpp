@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "tools/zpack/code_pages.h"
+#include "tools/zpack/host_paths.h"
 #include "tools/zpack/pack_writer.h"
 #ifndef _WIN32
 #include "platform/test_hooks.h"
@@ -22,7 +23,8 @@ namespace zpack {
 
 std::string SeamPath(const std::string& hostPath) {
 #ifdef _WIN32
-  return hostPath;
+  std::string ansi;
+  return NarrowPath(hostPath, &ansi) ? ansi : std::string();
 #else
   static bool mapped = false;
   if (!mapped) {
@@ -79,10 +81,15 @@ std::string IsoTime(uint32_t seconds) {
 }
 
 bool OpenPacked(const char* path, PackedFile* packed, bool* trailerValid) {
-  packed->file = OsOpenFile(SeamPath(path).c_str(), FileOpenRead);
+  const std::string seamPath = SeamPath(path);
+  if (seamPath.empty() && *path != '\0') {
+    std::fprintf(stderr, "zpack: cannot open %s: %s\n", ShowArgument(path).c_str(), NoNarrowPath().c_str());
+    return false;
+  }
+  packed->file = OsOpenFile(seamPath.c_str(), FileOpenRead);
   if (packed->file == kNoFile) {
     // The seam gives no reason; the C library's open of the same file does.
-    std::FILE* probe = std::fopen(path, "rb");
+    std::FILE* probe = OpenHostFile(path, "rb");
     const char* reason = probe == nullptr ? std::strerror(errno) : "cannot be opened";
     if (probe != nullptr) std::fclose(probe);
     std::fprintf(stderr, "zpack: cannot open %s: %s\n", ShowArgument(path).c_str(), reason);

@@ -12,8 +12,9 @@
 
 namespace zpack {
 
-// The seam takes Windows paths: on Windows a path is used as it is; natively the host's root is
-// mapped as drive Z:, so /a/b is read as Z:\a\b.
+// The seam takes Windows paths in the ANSI code page: on Windows a path is its name there, empty
+// when that code page cannot hold it; natively the host's root is mapped as drive Z:, so /a/b is read
+// as Z:\a\b.
 std::string SeamPath(const std::string& hostPath);
 // "2009-01-01 00:00:00 UTC"
 void FormatTime(uint32_t seconds, char* out, size_t size);

@@ -9,6 +9,7 @@
 #include "engine/records.h"
 #include "platform/platform.h"
 #include "tools/zpack/code_pages.h"
+#include "tools/zpack/host_paths.h"
 #include "tools/zpack/zpack_tool.h"
 
 namespace {
@@ -26,7 +27,7 @@ std::string ReadableTag(const char* record, unsigned char tag) {
 }  // namespace
 
 int ListRecords(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = zpack::OpenHostFile(path, "rb");
   if (file == nullptr) {
     std::fprintf(stderr, "zpack: cannot open %s: %s\n", zpack::ShowArgument(path).c_str(), std::strerror(errno));
     return 1;

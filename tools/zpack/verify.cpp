@@ -35,7 +35,7 @@ struct Finding {
 };
 
 struct TreeItem {
-  std::string name;  // as the seam gives it
+  std::string name;  // UTF-8, as the listing gives it
   bool directory = false;
   bool matched = false;
 };
@@ -57,21 +57,10 @@ class Verifier {
                   ShowHost(detail).c_str());
     }
   }
-  // The packed file's code page bytes of a name the seam gives.
+  // The packed file's code page bytes of a name in the tree.
   std::string TreeNameInCodePage(const std::string& name) const {
-#ifdef _WIN32
-    return name;
-#else
     std::string packed;
     return Utf8ToPacked(name, options_.codePage, &packed) ? packed : "\x01" + name;  // "\x01": matches no entry
-#endif
-  }
-  std::string TreeNameUtf8(const std::string& name) const {
-#ifdef _WIN32
-    return EscapedUtf8(name, DefaultCodePage());
-#else
-    return EscapedHostText(name);
-#endif
   }
   Listing& ListingOf(const std::string& directory);
   // The installed path of an entry, matched level by level ignoring case; "" when missing.
@@ -85,7 +74,7 @@ class Verifier {
 
   VerifyOptions options_;
   PackedFile packed_;
-  std::string tree_;  // seam path of DIR
+  std::string tree_;  // DIR
   std::map<std::string, Listing> listings_;
   std::vector<Finding> findings_;
   std::string rootFrom_;
@@ -145,20 +134,17 @@ std::vector<std::string> SplitName(const std::string& name) {
 bool Verifier::DetermineRoot() {
   std::string root;
   if (options_.haveRoot) {
-#ifdef _WIN32
-    root = options_.root;
-#else
     if (!Utf8ToPacked(options_.root, options_.codePage, &root)) {
       std::fprintf(stderr, "zpack: verify: the archive root cannot be written in code page %d\n", options_.codePage);
       return false;
     }
-#endif
     rootFrom_ = "--root";
   } else {
     std::string path;
     TreeItem* add = Find({"archive.add"}, &path);
     InstalledFile file;
-    const bool opened = add != nullptr && !add->directory && OpenInstalled(path, &file);
+    std::string why;
+    const bool opened = add != nullptr && !add->directory && OpenInstalled(path, &file, &why);
     char record[kRecordSize];
     const bool read = opened && ReadInstalled(file, record, kRecordSize) == static_cast<int32_t>(kRecordSize);
     CloseInstalled(file);
@@ -243,8 +229,10 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
                            bool ownRecordFile) {
   const EntryHeader& h = b.header;
   InstalledFile file;
-  if (!OpenInstalled(path, &file)) {
-    std::fprintf(stderr, "zpack: verify: cannot read %s\n", ShowHost(name).c_str());
+  std::string why;
+  if (!OpenInstalled(path, &file, &why)) {
+    std::fprintf(stderr, "zpack: verify: cannot read %s%s%s\n", ShowHost(name).c_str(), why.empty() ? "" : ": ",
+                 why.c_str());
     unreadable_ = true;
     return;
   }
@@ -384,7 +372,7 @@ void Verifier::CompareTimesAndAttributes(const EntryHeader& h, const std::string
 void Verifier::FindExtras(const std::string& directory, const std::string& shownPrefix) {
   Listing& listing = ListingOf(directory);
   for (TreeItem& item : listing.items) {
-    const std::string shown = shownPrefix + "\\" + TreeNameUtf8(item.name);
+    const std::string shown = shownPrefix + "\\" + EscapedHostText(item.name);
     if (!item.matched) {
       Report(Extra, shown, item.directory ? "directory" : "");
     } else if (item.directory) {
@@ -400,8 +388,8 @@ void Verifier::Print(const char* packedPath, const char* treeDir, uint32_t check
   if (options_.json) {
     std::printf("{\n  \"packedFile\": %s,\n  \"directory\": %s,\n  \"archiveRoot\": %s,\n  \"archiveRootFrom\": %s,\n"
                 "  \"entriesChecked\": %" PRIu32 ",\n  \"counts\": {",
-                JsonString(EscapedHostText(ArgumentToUtf8(packedPath))).c_str(),
-                JsonString(EscapedHostText(ArgumentToUtf8(treeDir))).c_str(),
+                JsonString(EscapedHostText(packedPath)).c_str(),
+                JsonString(EscapedHostText(treeDir)).c_str(),
                 rootFrom_.empty() ? "null" : JsonString(root).c_str(),
                 rootFrom_.empty() ? "null" : JsonString(rootFrom_).c_str(), checked);
     for (int k = 0; k < kClassCount; ++k) std::printf("%s\"%s\": %zu", k == 0 ? "" : ", ", kClasses[k], counts[k]);
@@ -424,8 +412,12 @@ int Verifier::Run(const char* packedPath, const char* treeDir) {
   if (!OpenPacked(packedPath, &packed_, &valid) || !valid) return kExitUsage;
   tree_ = treeDir;
   while (tree_.size() > 3 && (tree_.back() == '\\' || tree_.back() == '/')) tree_.pop_back();
-  if (!IsInstalledDirectory(tree_)) {
-    std::fprintf(stderr, "zpack: verify: %s is not a readable directory\n", ShowArgument(treeDir).c_str());
+  std::string why;
+  if (!IsInstalledDirectory(tree_, &why)) {
+    if (why.empty())
+      std::fprintf(stderr, "zpack: verify: %s is not a readable directory\n", ShowArgument(treeDir).c_str());
+    else
+      std::fprintf(stderr, "zpack: verify: cannot read %s: %s\n", ShowArgument(treeDir).c_str(), why.c_str());
     return kExitUsage;
   }
   // The root is needed by the first record file; --root is taken at once.

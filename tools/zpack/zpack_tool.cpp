@@ -26,6 +26,7 @@
 #include "engine/signed_program.h"
 #include "platform/platform.h"
 #include "tools/zpack/code_pages.h"
+#include "tools/zpack/host_paths.h"
 #include "tools/zpack/pack_writer.h"
 #include "tools/zpack/packed_reading.h"
 #include "tools/zpack/zpack_tool.h"
@@ -181,24 +182,26 @@ bool ParseArguments(const char* verb, int argc, char** argv, const std::set<std:
 
 // ---- create ----
 
-bool IsSignedProgram(const std::string& path) {
-  const FileHandle file = OsOpenFile(SeamPath(path).c_str(), FileOpenRead);
-  if (file == kNoFile) return false;  // reported by the read that follows
-  const bool isSigned = HasCertificateTable(file) == 1;
-  OsCloseFile(file);
-  return isSigned;
+// Read through the seam, as the program reads it; false when the seam cannot name the file.
+bool IsSignedProgram(const std::string& path, bool* isSigned) {
+  const std::string seamPath = SeamPath(path);
+  if (seamPath.empty()) return false;
+  const FileHandle file = OsOpenFile(seamPath.c_str(), FileOpenRead);
+  *isSigned = file != kNoFile && HasCertificateTable(file) == 1;  // unopened: reported by the read that follows
+  if (file != kNoFile) OsCloseFile(file);
+  return true;
 }
 
 // Where create writes before the rename: beside the output, so that the rename stays on one file system.
 std::string TemporaryBeside(const std::string& out) {
-  fs::path path(out);
+  fs::path path = HostPath(out);
 #ifdef _WIN32
   const int pid = _getpid();
 #else
   const int pid = static_cast<int>(getpid());
 #endif
-  fs::path name = "." + path.filename().string() + ".zpack-" + std::to_string(pid);
-  return (path.parent_path() / name).string();
+  fs::path name = HostPath("." + HostText(path.filename()) + ".zpack-" + std::to_string(pid));
+  return HostText(path.parent_path() / name);
 }
 
 // Writes the whole packed file to an open temporary file; false with the system's reason.
@@ -286,14 +289,12 @@ int Create(int argc, char** argv) {
   if (!haveSubdir) return UsageError("create: --subdir missing");
   if (dir.empty()) return UsageError("create: DIR missing");
   // The trailer's texts are stored in the packed file's code page like the names.
-#ifndef _WIN32
   if (!Utf8ToPacked(info.title, options.codePage, &info.title))
     return UsageError("create: the title cannot be written in code page %d: %s", options.codePage,
                       ShowArgument(info.title.c_str()).c_str());
   if (!Utf8ToPacked(info.subdirectory, options.codePage, &info.subdirectory))
     return UsageError("create: the subdirectory cannot be written in code page %d: %s", options.codePage,
                       ShowArgument(info.subdirectory.c_str()).c_str());
-#endif
   if (info.title.size() > kMaxTitleLength)
     return UsageError("create: title longer than 80 characters: %s", ShowArgument(info.title.c_str()).c_str());
   if (info.subdirectory.size() > kMaxTitleLength || info.subdirectory.empty() || info.subdirectory[0] != '\\')
@@ -302,16 +303,19 @@ int Create(int argc, char** argv) {
 
   // The output must be writable before the tree is read; it appears only when complete.
   const std::string temporary = TemporaryBeside(out);
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  std::FILE* file = OpenHostFile(temporary, "wb");
   if (file == nullptr) return Failure("cannot write %s: %s", ShowArgument(out.c_str()).c_str(), std::strerror(errno));
   auto abandon = [&](int status) {
     std::fclose(file);
-    std::remove(temporary.c_str());
+    RemoveHostFile(temporary);
     return status;
   };
 
   std::vector<uint8_t> leading;
-  if (!appendTo.empty() && IsSignedProgram(appendTo))
+  bool appendToSigned = false;
+  if (!appendTo.empty() && !IsSignedProgram(appendTo, &appendToSigned))
+    return abandon(Failure("cannot read %s: %s", ShowArgument(appendTo.c_str()).c_str(), NoNarrowPath().c_str()));
+  if (appendToSigned)
     return abandon(Failure("%s is signed: a packed file appended behind its signature breaks it; append to the "
                            "unsigned program, then sign the result", ShowArgument(appendTo.c_str()).c_str()));
   if (!appendTo.empty() && !ReadWholeFile(appendTo, &leading))
@@ -326,13 +330,13 @@ int Create(int argc, char** argv) {
     return abandon(Failure("cannot write %s: %s", ShowArgument(out.c_str()).c_str(), error.c_str()));
   if (std::fclose(file) != 0) {
     error = std::strerror(errno);
-    std::remove(temporary.c_str());
+    RemoveHostFile(temporary);
     return Failure("cannot write %s: %s", ShowArgument(out.c_str()).c_str(), error.c_str());
   }
   std::error_code ec;
-  fs::rename(fs::path(temporary), fs::path(out), ec);
+  fs::rename(HostPath(temporary), HostPath(out), ec);
   if (ec) {
-    std::remove(temporary.c_str());
+    RemoveHostFile(temporary);
     return Failure("cannot write %s: %s", ShowArgument(out.c_str()).c_str(), ec.message().c_str());
   }
   std::printf("%s: %zu entries, %zu bytes (first entry at %zu)\n", ShowArgument(out.c_str()).c_str(), entries.size(),

@@ -1,7 +1,8 @@
 #pragma once
 // The zpack commands (create, list, test, extract, records, --version) as one function, so that tests can run them
-// in-process; zpack_main.cpp is the executable around it. Returns the exit code: 0 success, 1 a failure
-// of the work (damaged file, I/O error, refused entry), 2 a usage error.
+// in-process; zpack_main.cpp is the executable around it. The arguments are UTF-8 on every system.
+// Returns the exit code: 0 success, 1 a failure of the work (damaged file, I/O error, refused entry),
+// 2 a usage error.
 #include <string>
 #include <vector>
 
