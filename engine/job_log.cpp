@@ -1,4 +1,4 @@
-// The run's log: gathered lines, written in blocks to the file named on the command line.
+// The run's log: gathered lines, appended in blocks to the file named on the command line.
 #include "engine/job_log.h"
 
 #include <cstdarg>
@@ -19,10 +19,17 @@ constexpr uint32_t kLogBufferSize = 32 * 1024;
 constexpr int kLineChars = 1536;   // a message text with a 260-character path and more fits
 constexpr int kReasonChars = 768;
 
+// Runs on this machine and others append to one log at once: the file is opened for appending only,
+// so that each write lands at its end as it is then, and a write holds a lock beyond the data while
+// it lasts (some systems, Wine among them, find the end and write there in two steps).
+constexpr uint64_t kLogWriteLockOffset = 1ull << 62;
+constexpr uint32_t kLogWriteLockBoundMs = 5000;  // then the block is written without the lock
+
 struct JobLog {
   char path[kPathBuffer];
   char openPath[kPathBuffer];  // the name the open file was opened under
   FileHandle file = kNoFile;
+  char run[112];               // names the run on each of its lines: computer and process id
   char buffer[kLogBufferSize];
   uint32_t used;
   int writeFailed;
@@ -30,10 +37,27 @@ struct JobLog {
 };
 JobLog g_log;
 
+// Whole lines only, in one write each block: the lines of other runs come between blocks, never
+// inside a line.
 void WriteGathered() {
   if (g_log.used == 0) return;
+  const uint32_t start = OsTickCount();
+  LockResult lock;
+  while ((lock = OsTryLockFileByte(g_log.file, kLogWriteLockOffset)) == LockBusy &&
+         OsTickCount() - start < kLogWriteLockBoundMs) {
+    OsSleep(1);
+  }
   if (OsWriteFile(g_log.file, g_log.buffer, g_log.used) != static_cast<int32_t>(g_log.used)) g_log.writeFailed = 1;
+  if (lock == LockTaken) OsUnlockFileByte(g_log.file, kLogWriteLockOffset);
   g_log.used = 0;
+}
+
+void NameTheRun() {
+  char computer[32];
+  char name[3 * sizeof computer];
+  if (!OsGetComputerName(computer, sizeof computer)) std::strcpy(computer, "?");
+  OsTextToUtf8(computer, CodePageAnsi, name, sizeof name);
+  std::snprintf(g_log.run, sizeof g_log.run, "%s:%lu", name, static_cast<unsigned long>(OsProcessId()));
 }
 
 // Line breaks of message texts would split one event into several lines.
@@ -46,9 +70,9 @@ void Flatten(char* text) {
 void AppendLine(const char* ansi) {
   OsLocalTime now;
   OsGetLocalTime(&now);
-  char stamp[48];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u  ", now.year, now.month, now.day, now.hour,
-                now.minute, now.second);
+  char stamp[160];
+  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u  %s  ", now.year, now.month, now.day, now.hour,
+                now.minute, now.second, g_log.run);
   // Each ANSI character takes at most 3 bytes in UTF-8.
   constexpr uint32_t kLineBytes = sizeof stamp + 3 * kLineChars + 2;
   if (g_log.used + kLineBytes > kLogBufferSize) WriteGathered();
@@ -98,13 +122,10 @@ int OpenJobLog() {
     if (std::strcmp(g_log.path, g_log.openPath) == 0) return 1;
     CloseJobLog();  // the control text named another log: it wins
   }
-  const FileHandle file = OsOpenFile(g_log.path, FileOpenReadWriteCreate);
+  const FileHandle file = OsOpenFile(g_log.path, FileOpenAppendCreate);
   if (file == kNoFile) return 0;
-  if (OsSeekFile(file, 0, SeekFromEnd) < 0) {
-    OsCloseFile(file);
-    return 0;
-  }
   g_log.file = file;
+  NameTheRun();
   CopyBounded(g_log.openPath, kPathChars, g_log.path);
   g_log.used = 0;
   g_log.writeFailed = 0;
@@ -204,6 +225,7 @@ void LogJobStop(int questionType, MessageLParam argument) {
       break;
     }
     case QuestionTargetNotRenamed: MessageText(text, sizeof text, TextTargetNotRenamed); break;
+    case QuestionTargetClaimed: MessageText(text, sizeof text, TextTargetClaimed); break;
     default: std::snprintf(text, sizeof text, "question %d", questionType); break;
   }
   SetLogReason("%s", text);

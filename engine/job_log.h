@@ -1,8 +1,10 @@
 #pragma once
 // The run's log, on request (-L<file> in setup-call mode, -l <file> interactively): appended to,
-// one line per event with the local time in front, UTF-8 with CRLF line ends. Lines are gathered
-// in a buffer and written in blocks. Nothing here ever fails the job: a write that fails is noted
-// once, at the end, if the file takes that line. Without a log file every call does nothing.
+// one line per event with the local time and the run (computer and process id) in front, UTF-8
+// with CRLF line ends. Lines are gathered in a buffer and appended in blocks of whole lines, each
+// at the end the file has at that moment, so that many runs can share one log. Nothing here ever
+// fails the job: a write that fails is noted once, at the end, if the file takes that line. Without
+// a log file every call does nothing.
 #include <cstdint>
 
 #include "platform/platform.h"

@@ -8,46 +8,85 @@
 namespace {
 
 constexpr uint32_t kMergePollMs = 5;
-constexpr uint64_t kClaimOffsetBits = 40;  // 2^40 bytes of claims behind the merge lock
+constexpr uint32_t kNameUnits = 512;
+uint32_t g_mergeBoundForTests;
 
 }  // namespace
 
 uint64_t TargetClaimOffset(const char* targetDir) {
-  const char* name = targetDir;
-  for (const char* p = targetDir; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
-  }
-  // FNV-1a of the name, case folded as file names are (ASCII letters; other characters as they are).
+  uint16_t name[kNameUnits];
+  const uint32_t units = OsComparableName(targetDir, name, kNameUnits);
+  // FNV-1a of the name's UTF-16 units, so that machines with other ANSI code pages agree.
   uint64_t hash = 14695981039346656037ull;
-  for (const char* p = name; *p != '\0'; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    hash = (hash ^ c) * 1099511628211ull;
+  for (uint32_t k = 0; k < units; ++k) {
+    hash = (hash ^ (name[k] & 0xFFu)) * 1099511628211ull;
+    hash = (hash ^ (name[k] >> 8)) * 1099511628211ull;
   }
   return kRecordMergeLockOffset + 1 + (hash & ((1ull << kClaimOffsetBits) - 1));
 }
 
-FileHandle OpenArchiveDirFile(const char* dir) {
-  char path[kPathBuffer];
+int ArchiveDirPath(char* path, const char* dir) {
   const size_t length = std::strlen(dir);
   const int separator = length == 0 || dir[length - 1] != '\\';
-  if (length + (separator ? 1 : 0) + std::strlen("archive.dir") > static_cast<size_t>(kPathChars)) return kNoFile;
+  if (length + (separator ? 1 : 0) + std::strlen("archive.dir") > static_cast<size_t>(kPathChars)) return 0;
   std::memcpy(path, dir, length);
   std::strcpy(path + length, separator ? "\\archive.dir" : "archive.dir");
-  const uint32_t attributes = OsGetAttributes(path);
-  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
-    OsSetAttributes(path, attributes & ~kAttrReadOnly);
-  }
-  return OsOpenFile(path, FileOpenReadWriteCreate);
+  return 1;
 }
 
-int LockRecordsForMerge(FileHandle file) {
-  for (uint32_t waited = 0; waited < kLockWaitBoundMs; waited += kMergePollMs) {
-    const LockResult result = OsTryLockFileByte(file, kRecordMergeLockOffset);
-    if (result != LockBusy) return result == LockTaken ? 1 : 0;
-    OsSleep(kMergePollMs);
+FileHandle OpenArchiveDirFile(const char* dir, ArchiveDirOpening* opening) {
+  char path[kPathBuffer];
+  if (!ArchiveDirPath(path, dir)) return kNoFile;
+  const uint32_t attributes = OsGetAttributes(path);
+  int madeWritable = 0;
+  if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) != 0) {
+    madeWritable = OsSetAttributes(path, attributes & ~kAttrReadOnly);
   }
-  return 0;
+  const FileHandle file = OsOpenFile(path, FileOpenReadWriteCreate);
+  if (opening != nullptr) {
+    opening->created = attributes == kInvalidAttributes && file != kNoFile;
+    opening->madeWritable = madeWritable;
+    opening->attributes = attributes;
+  }
+  return file;
+}
+
+void SetMergeLockBoundForTests(uint32_t milliseconds) { g_mergeBoundForTests = milliseconds; }
+
+FileHandle OpenRecordsForMerge(const char* dir) {
+  char path[kPathBuffer];
+  if (!ArchiveDirPath(path, dir)) return kNoFile;
+  // The bound is kept by the clock: a sleep lasts longer than asked (on Windows a whole timer tick).
+  const uint32_t bound = g_mergeBoundForTests != 0 ? g_mergeBoundForTests : kLockWaitBoundMs;
+  const uint32_t start = OsTickCount();
+  uint32_t openFailedSince = 0;
+  int openFailing = 0;
+  for (int staleFiles = 0;;) {
+    const FileHandle file = OpenArchiveDirFile(dir);
+    if (file == kNoFile) {
+      if (!openFailing) openFailedSince = OsTickCount();
+      openFailing = 1;
+      if (OsTickCount() - openFailedSince >= kArchiveDirOpenRetryMs) return kNoFile;
+      OsSleep(kArchiveDirOpenPollMs);
+      continue;
+    }
+    openFailing = 0;
+    for (;;) {
+      const LockResult result = OsTryLockFileByte(file, kRecordMergeLockOffset);
+      // A file that has lost its name: the records go into the new one. (A system that cannot tell
+      // is taken at its word after a few tries.)
+      if (result == LockTaken && (OsPathNamesOpenFile(path, file) || staleFiles >= kStaleFileTries)) return file;
+      if (result == LockTaken) {
+        OsUnlockFileByte(file, kRecordMergeLockOffset);
+        OsCloseFile(file);
+        ++staleFiles;
+        OsSleep(kArchiveDirOpenPollMs);
+        break;
+      }
+      if (result == LockUnavailable || OsTickCount() - start >= bound) return file;
+      OsSleep(kMergePollMs);
+    }
+  }
 }
 
 void UnlockRecordsForMerge(FileHandle file) { OsUnlockFileByte(file, kRecordMergeLockOffset); }

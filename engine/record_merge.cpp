@@ -149,9 +149,9 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 
 // Step 3: the archive's record in its parent's "archive.dir": by name, else the last free slot, else appended.
 void RegisterInParent(const char* ownRecord, const char* parentDir) {
-  const FileHandle file = OpenArchiveDirFile(parentDir);
+  // Other runs merging into this file wait from here to the write.
+  const FileHandle file = OpenRecordsForMerge(parentDir);
   if (file == kNoFile) return;
-  LockRecordsForMerge(file);  // other runs merging into this file wait from here to the write
   char name[kRecordTagsSize];
   ReadRecordTag(ownRecord, TagName, name, sizeof name);
   char found[kRecordSize];
@@ -165,9 +165,8 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
 
 // Step 4.3/4.4 for one ancestor; 1 when it was registered already, so that the walk ends.
 int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
-  const FileHandle file = OpenArchiveDirFile(parentDir);
+  const FileHandle file = OpenRecordsForMerge(parentDir);
   if (file == kNoFile) return 0;
-  LockRecordsForMerge(file);
   char record[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagPath, ancestorPath, record);
   if (scan.match >= 0) {

@@ -1,17 +1,29 @@
-// The claim of the job's target directory and the wait for it.
+// The claim of the job's target directory, the wait for it, and taking back what it changed.
 //
 // Why a byte of the parent's "archive.dir": the claim has to sit in a file that exists for every run
-// that installs into the same target, before and after the target is moved aside, and that is never
-// deleted (a lock file deleted on close lets a waiter lock the unlinked file while a third run locks a
-// new one). The parent's "archive.dir" is that file: the merge registers the archive there anyway.
-// A byte lock far beyond its data blocks no reader or writer of the records, also not the merges of
-// sibling targets, whose bytes and whose merge lock lie elsewhere.
+// that installs into the same target, before and after the target is moved aside. The parent's
+// "archive.dir" is that file: the merge registers the archive there anyway. A byte lock far beyond
+// its data blocks no reader or writer of the records, also not the merges of sibling targets, whose
+// bytes and whose merge lock lie elsewhere.
+//
+// A failed run takes back what only its claim changed, where that is safe:
+// - an "archive.dir" that was not there when the run looked (so a claim made it) is deleted when it
+//   is still empty, no other handle is open on it and no run holds a lock in it (the platform's
+//   OsDeleteUnusedEmptyFile). A run that locked it in the moment before keeps it: every lock of a
+//   claim or merge is taken again when the file has lost its name meanwhile;
+// - a read-only attribute cleared for the claim is set again when no other run holds a lock in the
+//   file (tried while this run still holds its own byte, so that no waiter comes in between);
+// - directories made for the claim are removed from the deepest up while they are empty; a run
+//   that was about to use one makes it again (every try of the claim makes what is missing).
+// Each try of the wait opens the file anew and closes it while it waits, so that a waiter holds no
+// handle that would keep a deleted file or its directory in place.
 #include "engine/target_claim.h"
 
 #include <cstring>
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/record_lock.h"
 #include "engine/records.h"
@@ -23,10 +35,37 @@ namespace {
 constexpr uint32_t kClaimPollMs = 200;
 constexpr int kFileNameField = 1016;   // progress page: name of the file being written
 constexpr int kDirectoryField = 1014;  // progress page: directory being written
+constexpr int kFieldChars = 300;
 
-FileHandle g_claimFile = kNoFile;
-uint64_t g_claimOffset;
+struct TargetClaim {
+  FileHandle file;
+  uint64_t offset;
+  char path[kPathBuffer];     // the parent's "archive.dir"
+  char parent[kPathBuffer];
+  int foundNone;              // a try found no "archive.dir": an empty one there is a claim's
+  int madeWritable;           // a try cleared its read-only attribute
+  size_t highestMadeLength;   // length of the highest directory made for the claim; 0: none
+};
+TargetClaim g_claim = {kNoFile, 0, "", "", 0, 0, 0};
 uint32_t g_boundForTests;
+
+// What the page's two fields showed before the wait, put back when it ends.
+struct PageFields {
+  int shown;
+  char fileName[kFieldChars];
+  char directory[kFieldChars];
+};
+PageFields g_fields;
+
+void ForgetClaim() {
+  if (g_claim.file != kNoFile) OsCloseFile(g_claim.file);
+  g_claim.file = kNoFile;
+  g_claim.path[0] = '\0';
+  g_claim.parent[0] = '\0';
+  g_claim.foundNone = 0;
+  g_claim.madeWritable = 0;
+  g_claim.highestMadeLength = 0;
+}
 
 // Every missing directory of a path, from its root down (as the extraction would make them).
 void MakeDirectories(const char* path) {
@@ -37,11 +76,19 @@ void MakeDirectories(const char* path) {
     if (c != '\\' && c != '\0') continue;
     if (p[-1] != ':' && p[-1] != '\\') {
       *p = '\0';
-      if (!OsDirectoryExists(part)) OsCreateDirectory(part);
+      if (!OsDirectoryExists(part) && OsCreateDirectory(part)) {
+        const size_t length = std::strlen(part);
+        if (g_claim.highestMadeLength == 0 || length < g_claim.highestMadeLength) g_claim.highestMadeLength = length;
+      }
       *p = c;
     }
     if (c == '\0') return;
   }
+}
+
+void SetPageFields(const char* fileName, const char* directory) {
+  OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, fileName);
+  OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, directory);
 }
 
 // The page shows that the job waits for another installation of the same target.
@@ -49,10 +96,22 @@ void ShowWaiting(const char* target) {
   if (g_jobSettings.setupCall) return;
   WaitWhileWorkerHeld();
   if (JobAbandoned()) return;
+  WindowHandle page = g_workerState.progressWindow;
+  OsGetWindowText(OsGetDialogItem(page, kFileNameField), g_fields.fileName, kFieldChars);
+  OsGetWindowText(OsGetDialogItem(page, kDirectoryField), g_fields.directory, kFieldChars);
+  g_fields.shown = 1;
   char text[128];
   LoadText(TextWaitingForTarget, text, sizeof text);
-  OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, text);
-  OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, target);
+  SetPageFields(text, target);
+}
+
+// The wait is over: the page shows again what it showed before, and the log says how it ended.
+void EndWaiting(uint32_t start, const char* how) {
+  LogLine("wait ended after %lu ms: %s", static_cast<unsigned long>(OsTickCount() - start), how);
+  if (!g_fields.shown) return;
+  g_fields.shown = 0;
+  WaitWhileWorkerHeld();
+  if (!JobAbandoned()) SetPageFields(g_fields.fileName, g_fields.directory);
 }
 
 // One step of the wait: the setup program is asked whether to stop, as after each entry, and its
@@ -66,6 +125,46 @@ int KeepWaiting() {
   return CheckStopRequested() ? 0 : 1;
 }
 
+// One try: the parent's "archive.dir" opened (made when it may be), what that changed noted.
+FileHandle OpenClaimFile(int mayMake) {
+  if (!mayMake && !OsPathExists(g_claim.path)) return kNoFile;
+  if (mayMake) MakeDirectories(g_claim.parent);
+  ArchiveDirOpening opening;
+  const FileHandle file = OpenArchiveDirFile(g_claim.parent, &opening);
+  if (opening.attributes == kInvalidAttributes) g_claim.foundNone = 1;
+  if (opening.madeWritable) g_claim.madeWritable = 1;
+  return file;
+}
+
+// Whether any other run holds a lock in the claim file: every byte of the locks but this run's own.
+int OtherRunsInClaimFile() {
+  const uint64_t below = g_claim.offset - kRecordMergeLockOffset;
+  const uint64_t above = kRecordMergeLockOffset + kRecordLockRegionLength - (g_claim.offset + 1);
+  if (OsTryLockFileRange(g_claim.file, kRecordMergeLockOffset, below) != LockTaken) return 1;
+  const int busy = OsTryLockFileRange(g_claim.file, g_claim.offset + 1, above) != LockTaken;
+  if (!busy) OsUnlockFileRange(g_claim.file, g_claim.offset + 1, above);
+  OsUnlockFileRange(g_claim.file, kRecordMergeLockOffset, below);
+  return busy;
+}
+
+void RemoveMadeDirectories() {
+  if (g_claim.highestMadeLength == 0) return;
+  char directory[kPathBuffer];
+  CopyBounded(directory, kPathChars, g_claim.parent);
+  while (std::strlen(directory) >= g_claim.highestMadeLength) {
+    if (!OsRemoveDirectory(directory)) {
+      // The process's current directory may lie inside it.
+      char up[kPathBuffer];
+      if (!ParentDirectory(up, directory) || !OsSetCurrentDirectory(up) || !OsRemoveDirectory(directory)) {
+        LogLine("claim: %s stays (not empty or in use)", directory);
+        return;
+      }
+    }
+    LogLine("claim: the directory %s made for the claim is removed", directory);
+    if (!ParentDirectory(directory, directory)) return;
+  }
+}
+
 }  // namespace
 
 void SetTargetClaimBoundForTests(uint32_t milliseconds) { g_boundForTests = milliseconds; }
@@ -74,42 +173,67 @@ int TakeTargetClaim() {
   ReleaseTargetClaim();
   char target[kPathBuffer];
   StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
-  char parent[kPathBuffer];
-  if (!ParentDirectory(parent, target) || parent[0] == '\0') return 1;
-
-  // A top-level archive is registered nowhere: its parent gets no "archive.dir" for the claim.
-  if (IsTopLevelPath(g_jobSettings.archiveRoot)) {
-    char path[kPathBuffer + 16];
-    std::strcpy(path, parent);
-    std::strcat(path, parent[std::strlen(parent) - 1] == '\\' ? "archive.dir" : "\\archive.dir");
-    if (!OsPathExists(path)) return 1;
-  } else {
-    MakeDirectories(parent);
+  if (!ParentDirectory(g_claim.parent, target) || g_claim.parent[0] == '\0' ||
+      !ArchiveDirPath(g_claim.path, g_claim.parent)) {
+    ForgetClaim();
+    return 1;
   }
-  const FileHandle file = OpenArchiveDirFile(parent);
-  if (file == kNoFile) return 1;  // nowhere to claim: the job runs as it did without claims
-  const uint64_t offset = TargetClaimOffset(target);
+  // A top-level archive is registered nowhere: its parent gets no "archive.dir" for the claim.
+  const int mayMake = !IsTopLevelPath(g_jobSettings.archiveRoot);
+  g_claim.offset = TargetClaimOffset(target);
 
   const uint32_t bound = g_boundForTests != 0 ? g_boundForTests : kLockWaitBoundMs;
-  for (uint32_t waited = 0;; waited += kClaimPollMs) {
-    const LockResult result = OsTryLockFileByte(file, offset);
-    if (result == LockTaken) {
-      g_claimFile = file;
-      g_claimOffset = offset;
+  const uint32_t start = OsTickCount();
+  uint32_t openFailedSince = 0;
+  int openFailing = 0;
+  int waiting = 0;
+  int staleFiles = 0;
+  for (;;) {
+    const FileHandle file = OpenClaimFile(mayMake);
+    if (file == kNoFile) {
+      if (!mayMake) return 1;
+      if (!openFailing) openFailedSince = OsTickCount();
+      openFailing = 1;
+      if (OsTickCount() - openFailedSince < kArchiveDirOpenRetryMs) {
+        OsSleep(kArchiveDirOpenPollMs);
+        continue;
+      }
+      if (waiting) EndWaiting(start, "nowhere to claim, the job goes on");
+      return 1;  // nowhere to claim: the job runs as it did without claims
+    }
+    openFailing = 0;
+    const LockResult result = OsTryLockFileByte(file, g_claim.offset);
+    if (result == LockTaken && (OsPathNamesOpenFile(g_claim.path, file) || staleFiles >= kStaleFileTries)) {
+      g_claim.file = file;
+      if (waiting) EndWaiting(start, "the target is free, claimed");
       return 1;
     }
+    if (result == LockTaken) {  // the file has lost its name: the claim goes into the one there now
+      OsUnlockFileByte(file, g_claim.offset);
+      OsCloseFile(file);
+      ++staleFiles;
+      OsSleep(kArchiveDirOpenPollMs);
+      continue;
+    }
+    OsCloseFile(file);
     if (result == LockUnavailable) {
-      OsCloseFile(file);
+      if (waiting) EndWaiting(start, "no locks here, the job goes on");
       return 1;
     }
-    if (waited == 0) ShowWaiting(target);
-    if (waited >= bound) {
-      OsCloseFile(file);
+    if (!waiting) {
+      waiting = 1;
+      LogLine("wait: another run is installing into %s (its claim is a lock in %s); "
+              "waiting for it to end, at most %lu s",
+              target, g_claim.path, static_cast<unsigned long>((bound + 999) / 1000));
+      ShowWaiting(target);
+    }
+    if (OsTickCount() - start >= bound) {
+      EndWaiting(start, "it ran out");
       ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
       return 0;
     }
     if (!KeepWaiting()) {
-      OsCloseFile(file);
+      EndWaiting(start, "the job was stopped");
       return 0;
     }
     OsSleep(kClaimPollMs);
@@ -117,8 +241,34 @@ int TakeTargetClaim() {
 }
 
 void ReleaseTargetClaim() {
-  if (g_claimFile == kNoFile) return;
-  OsUnlockFileByte(g_claimFile, g_claimOffset);
-  OsCloseFile(g_claimFile);
-  g_claimFile = kNoFile;
+  if (g_claim.file != kNoFile) OsUnlockFileByte(g_claim.file, g_claim.offset);
+  ForgetClaim();
+}
+
+void TakeBackTargetClaim() {
+  if (g_claim.file != kNoFile && g_claim.madeWritable && !g_claim.foundNone) {
+    if (OtherRunsInClaimFile()) {
+      LogLine("claim: %s stays writable (another run is in it)", g_claim.path);
+    } else {
+      const uint32_t attributes = OsGetAttributes(g_claim.path);
+      if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) == 0 &&
+          OsSetAttributes(g_claim.path, attributes | kAttrReadOnly)) {
+        LogLine("claim: %s is read-only again", g_claim.path);
+      }
+    }
+  }
+  if (g_claim.file != kNoFile) {
+    OsUnlockFileByte(g_claim.file, g_claim.offset);
+    OsCloseFile(g_claim.file);
+    g_claim.file = kNoFile;
+  }
+  if (g_claim.foundNone) {
+    if (OsDeleteUnusedEmptyFile(g_claim.path, kRecordMergeLockOffset, kRecordLockRegionLength)) {
+      LogLine("claim: %s, made for the claim, is deleted", g_claim.path);
+    } else if (OsPathExists(g_claim.path)) {
+      LogLine("claim: %s, made for a claim, stays (not empty or in use by another run)", g_claim.path);
+    }
+  }
+  RemoveMadeDirectories();
+  ForgetClaim();
 }

@@ -19,7 +19,7 @@ constexpr int kFileNameField = 1016;   // progress page: name of the file being 
 constexpr int kDirectoryField = 1014;  // progress page: directory being written
 
 int CloseSourceAndStop() {
-  ReleaseTargetClaim();
+  TakeBackTargetClaim();
   if (g_sourceFile != kNoFile) OsCloseFile(g_sourceFile);
   g_sourceFile = kNoFile;
   return 0;
@@ -97,6 +97,14 @@ int PrepareJob() {
 
   settings.backupDir[0] = '\0';
   if (!OsPathExists(settings.targetDir)) return 1;
+  // The existing target under its long name: a short name or a trailing dot names the same
+  // directory, and the job, its backup among them, works on it as a run that names it so would.
+  char longForm[kPathBuffer];
+  if (OsGetLongPathName(settings.targetDir, longForm, sizeof longForm) > 0 &&
+      std::strcmp(longForm, settings.targetDir) != 0) {
+    LogLine("job: the target is the existing directory %s", longForm);
+    CopyBounded(settings.targetDir, kPathChars, longForm);
+  }
 
   settings.deleteBackup = 1;
   if (!settings.setupCall) {
@@ -113,12 +121,14 @@ int PrepareJob() {
 namespace {
 
 int RunJobSteps() {
-  // The job cleans up with its own copies: the options page may change the settings while an
-  // abandoned job (its worker ended by force) is still rolling back.
-  char target[kPathBuffer];
-  StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
   LogJobStart();
   if (!PrepareJob()) return 0;
+
+  // The job cleans up with its own copies: the options page may change the settings while an
+  // abandoned job (its worker ended by force) is still rolling back. (The preparation may have
+  // given the target its long name.)
+  char target[kPathBuffer];
+  StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
 
   char backup[kPathBuffer];
   CopyBounded(backup, kPathChars, g_jobSettings.backupDir);
@@ -154,6 +164,11 @@ int RunJobSteps() {
 
 int RunUnpackJob() {
   const int result = RunJobSteps();
-  ReleaseTargetClaim();  // after the roll-back or the backup's deletion: the whole job is one claim
+  // After the roll-back or the backup's deletion: the whole job is one claim.
+  if (result) {
+    ReleaseTargetClaim();
+  } else {
+    TakeBackTargetClaim();
+  }
   return result;
 }

@@ -27,6 +27,9 @@ enum FileOpenMode {
   FileOpenReadWrite,            // existing file, read and write
   FileOpenReadWriteCreate,      // read and write, created when missing, contents kept
   FileOpenReadWriteTruncate,    // read and write, created when missing, cut to 0 bytes
+  // Append-only, created when missing: every write lands at the file's end at that moment, also
+  // when other processes or machines append to the same file. Byte-range locks can be taken on it.
+  FileOpenAppendCreate,
 };
 enum FileSeekOrigin { SeekFromStart = 0, SeekFromCurrent = 1, SeekFromEnd = 2 };
 
@@ -44,6 +47,17 @@ void OsCloseFile(FileHandle file);
 enum LockResult { LockTaken = 1, LockBusy = 0, LockUnavailable = -1 };  // unavailable: no locks here
 LockResult OsTryLockFileByte(FileHandle file, uint64_t offset);
 void OsUnlockFileByte(FileHandle file, uint64_t offset);
+// The same for `length` bytes from `offset`: LockBusy when another holds any byte of the range.
+LockResult OsTryLockFileRange(FileHandle file, uint64_t offset, uint64_t length);
+void OsUnlockFileRange(FileHandle file, uint64_t offset, uint64_t length);
+
+// 1 when `path` names the open file itself: not when the file has lost its name (deleted, also
+// while its deletion waits for the last handle) or another file has taken the name since.
+int OsPathNamesOpenFile(const char* path, FileHandle file);
+// Deletes an empty file that nobody uses: no other handle is open on it (as far as the system
+// enforces sharing: on Windows for its own and the file server's clients) and nobody holds a lock
+// in [lockOffset, lockOffset + lockLength). 1 when it was deleted; otherwise it stays as it is.
+int OsDeleteUnusedEmptyFile(const char* path, uint64_t lockOffset, uint64_t lockLength);
 
 // ---- attributes, directories, names ----
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
@@ -88,6 +102,14 @@ int OsGetFileTimes(const char* path, uint64_t* creation, uint64_t* access, uint6
 int OsGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                        uint32_t* freeClusters);
 
+// ---- names as the file system compares them ----
+// The last component of a path, in UTF-16 code units, as the file system compares names: the long
+// form of an existing path (a short name replaced by its long one), trailing dots and blanks dropped
+// as Win32 drops them from a last component, and every character upper-cased by the system's case
+// mapping, so that every spelling Windows takes for one directory gives the same units, on every
+// machine whatever its code page. At most size - 1 units and a 0; returns the units written.
+uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size);
+
 // ---- the system's code pages (ANSI and OEM; 1252 and 850 on a German system); dst may equal src ----
 void OsAnsiToOem(const char* src, char* dst);
 void OsOemToAnsi(const char* src, char* dst);
@@ -95,12 +117,14 @@ void OsOemToAnsi(const char* src, char* dst);
 // every comparison of names that ignores case goes through these, so that a name matches by the
 // letters of the system it runs on (1250: z acute is not the dot above, although 1252 pairs their
 // bytes). A character whose capital has no form of the same length there stays as it is, so the
-// text keeps its length. At most size - 1 bytes; dst may equal src. ANSI text is taken by whole
-// characters (a double-byte character is raised, and kept, whole).
+// text keeps its length. At most size - 1 bytes, never half a character; dst may equal src. Both
+// take text by whole characters (a double-byte character is raised, and kept, whole; its trail
+// byte is never raised on its own).
 void OsAnsiToUpper(const char* src, char* dst, size_t size);
 void OsOemToUpper(const char* src, char* dst, size_t size);
 // A text of the ANSI or OEM code page as UTF-8, for the log. dst holds size bytes with the
-// terminator; a text that does not fit is cut before a whole character. Returns the bytes written.
+// terminator; a text that does not fit is cut before a whole character (a double-byte character of
+// the code page is never split). Returns the bytes written.
 enum TextCodePage { CodePageAnsi, CodePageOem };
 uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size);
 
@@ -121,7 +145,12 @@ uint32_t OsGetProfileString(const char* section, const char* key, const char* de
 // Remote name of a connected network drive ("X:"); 0 on success (WNetGetConnectionA semantics).
 uint32_t OsGetNetworkConnection(const char* localName, char* remoteName, uint32_t* size);
 int OsGetComputerName(char* buffer, uint32_t size);
+uint32_t OsProcessId();
 uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size);  // length, 0 on failure
+// The long form of an existing path (short names replaced by the names they stand for, trailing dots
+// and blanks dropped); length, 0 when it does not exist, does not fit, or has a name that the ANSI
+// code page cannot hold.
+uint32_t OsGetLongPathName(const char* path, char* buffer, uint32_t size);
 uint32_t OsGetModuleFileName(ModuleHandle module, char* buffer, uint32_t size);
 int OsIsNtPlatform();
 

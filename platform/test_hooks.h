@@ -31,4 +31,7 @@ void OsSetModuleFileNameForTests(const char* windowsPath);
 typedef MessageResult (*MessageHandler)(WindowHandle window, uint32_t message, MessageWParam wParam,
                                         MessageLParam lParam, int posted);
 void OsSetMessageHandlerForTests(MessageHandler handler);
+// Every OsSleep lasts a whole number of ticks of this many milliseconds (Windows' default timer
+// makes Sleep(5) last about 15.6 ms); 0 sleeps as asked.
+void OsSetSleepGranularityForTests(uint32_t milliseconds);
 #endif

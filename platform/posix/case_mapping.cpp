@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-
-namespace {
+#include "platform/posix/posix_internal.h"
 
 // a-z, the accented small letters 0xE0-0xFE except the division sign 0xF7, and the four letters whose
 // capitals lie in 0x80-0x9F; the sharp s and the micro sign stay as they are.
@@ -20,6 +19,8 @@ unsigned char AnsiUpper(unsigned char c) {
     default: return c;
   }
 }
+
+namespace {
 
 // c converted to the other code page and back is c itself.
 bool RoundTrips(char c, void (*there)(const char*, char*), void (*back)(const char*, char*)) {

@@ -176,6 +176,7 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
     case FileOpenReadWrite: break;
     case FileOpenReadWriteCreate: flags |= O_CREAT; break;
     case FileOpenReadWriteTruncate: flags |= O_CREAT | O_TRUNC; break;
+    case FileOpenAppendCreate: flags = O_WRONLY | O_APPEND | O_CREAT; break;
     default: return kNoFile;
   }
   struct stat info;

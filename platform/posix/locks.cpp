@@ -9,12 +9,12 @@
 
 namespace {
 
-int SetLock(FileHandle file, uint64_t offset, short type) {
+int SetLock(FileHandle file, uint64_t offset, uint64_t length, short type) {
   struct flock range = {};
   range.l_type = type;
   range.l_whence = SEEK_SET;
   range.l_start = static_cast<off_t>(offset);
-  range.l_len = 1;
+  range.l_len = static_cast<off_t>(length);
   for (;;) {
     if (fcntl(static_cast<int>(file), F_OFD_SETLK, &range) == 0) return 0;
     if (errno != EINTR) return errno;
@@ -23,10 +23,13 @@ int SetLock(FileHandle file, uint64_t offset, short type) {
 
 }  // namespace
 
-LockResult OsTryLockFileByte(FileHandle file, uint64_t offset) {
-  const int error = SetLock(file, offset, F_WRLCK);
+LockResult OsTryLockFileRange(FileHandle file, uint64_t offset, uint64_t length) {
+  const int error = SetLock(file, offset, length, F_WRLCK);
   if (error == 0) return LockTaken;
   return error == EAGAIN || error == EACCES ? LockBusy : LockUnavailable;
 }
 
-void OsUnlockFileByte(FileHandle file, uint64_t offset) { SetLock(file, offset, F_UNLCK); }
+void OsUnlockFileRange(FileHandle file, uint64_t offset, uint64_t length) { SetLock(file, offset, length, F_UNLCK); }
+
+LockResult OsTryLockFileByte(FileHandle file, uint64_t offset) { return OsTryLockFileRange(file, offset, 1); }
+void OsUnlockFileByte(FileHandle file, uint64_t offset) { OsUnlockFileRange(file, offset, 1); }

@@ -48,6 +48,11 @@ int AppendComponents(char* out, size_t size, size_t rootLength, const char* rest
     const char* start = p;
     while (*p != '\0' && !IsSeparator(*p)) ++p;
     size_t count = static_cast<size_t>(p - start);
+    // Win32 drops trailing dots and blanks of a name ("connect." is "connect"); a name of nothing
+    // else keeps them ("." and ".." below).
+    size_t kept = count;
+    while (kept > 0 && (start[kept - 1] == '.' || start[kept - 1] == ' ')) --kept;
+    if (kept > 0) count = kept;
     if (count == 1 && start[0] == '.') continue;
     if (count == 2 && start[0] == '.' && start[1] == '.') {
       while (length > rootLength && out[length - 1] != '\\') --length;
@@ -150,8 +155,8 @@ int AppendHostComponent(char* host, size_t size, size_t* length, const char* nam
 
 int CompareNoCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    int ca = tolower(static_cast<unsigned char>(*a));
-    int cb = tolower(static_cast<unsigned char>(*b));
+    int ca = AnsiUpper(static_cast<unsigned char>(*a));
+    int cb = AnsiUpper(static_cast<unsigned char>(*b));
     if (ca != cb) return ca - cb;
     if (ca == 0) return 0;
   }
@@ -159,8 +164,8 @@ int CompareNoCase(const char* a, const char* b) {
 
 int CompareNoCaseN(const char* a, const char* b, size_t n) {
   for (size_t i = 0; i < n; ++i) {
-    int ca = tolower(static_cast<unsigned char>(a[i]));
-    int cb = tolower(static_cast<unsigned char>(b[i]));
+    int ca = AnsiUpper(static_cast<unsigned char>(a[i]));
+    int cb = AnsiUpper(static_cast<unsigned char>(b[i]));
     if (ca != cb) return ca - cb;
     if (ca == 0) return 0;
   }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 constexpr size_t kHostPathSize = 1024;
 
 // Windows path (drive, UNC, rooted or relative to the emulated current directory) -> host path.
@@ -28,5 +30,12 @@ void StoreCreationTime(const char* hostPath, uint64_t creation);
 void ForgetAttributes(const char* hostPath);                       // the path and all below it
 void MoveAttributes(const char* fromHostPath, const char* toHostPath);  // the path and all below it
 
+// Names compared as Windows compares them: without regard to the case of the ANSI letters.
 int CompareNoCase(const char* a, const char* b);
 int CompareNoCaseN(const char* a, const char* b, size_t n);
+
+// The Unicode character of a byte of the modelled code pages (ANSI 1252, OEM 850).
+uint16_t UnicodeOfCodePageByte(TextCodePage codePage, unsigned char c);
+// The capital of an ANSI 1252 letter as CharUpper gives it there (a-z, the Latin-1 letters, s and z
+// caron, oe, y diaeresis); every other byte as it is.
+unsigned char AnsiUpper(unsigned char c);

@@ -285,6 +285,8 @@ int OsGetComputerName(char* buffer, uint32_t size) {
   return 1;
 }
 
+uint32_t OsProcessId() { return static_cast<uint32_t>(getpid()); }
+
 // No 8.3 names on a POSIX host: the short name of an existing path is the path itself, as Windows
 // gives it on a volume without short names.
 uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size) {

@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_internal.h"
 
 namespace {
 
@@ -46,12 +47,16 @@ const uint16_t kOemHigh[128] = {
 
 }  // namespace
 
+uint16_t UnicodeOfCodePageByte(TextCodePage codePage, unsigned char c) {
+  if (c < 0x80) return c;
+  return (codePage == CodePageOem ? kOemHigh : kAnsiHigh)[c - 0x80];
+}
+
 uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size) {
   if (dst == nullptr || size == 0) return 0;
-  const uint16_t* high = codePage == CodePageOem ? kOemHigh : kAnsiHigh;
   uint32_t used = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(src); p != nullptr && *p != 0; ++p) {
-    const uint32_t c = *p < 0x80 ? *p : high[*p - 0x80];
+    const uint32_t c = UnicodeOfCodePageByte(codePage, *p);
     char bytes[3];
     uint32_t count;
     if (c < 0x80) {

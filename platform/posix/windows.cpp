@@ -156,7 +156,16 @@ void OsCloseThreadHandle(ThreadHandle thread) {
   Release(record);
 }
 
+namespace {
+std::atomic<uint32_t> g_sleepGranularity{0};
+}  // namespace
+
+void OsSetSleepGranularityForTests(uint32_t milliseconds) { g_sleepGranularity = milliseconds; }
+
 void OsSleep(uint32_t milliseconds) {
+  // A test may make every sleep last whole ticks of a coarser clock, as Windows' 15.6 ms timer does.
+  const uint32_t granularity = g_sleepGranularity.load();
+  if (granularity > 0 && milliseconds > 0) milliseconds = (milliseconds + granularity - 1) / granularity * granularity;
   struct timespec delay;
   delay.tv_sec = milliseconds / 1000;
   delay.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000;

@@ -33,6 +33,12 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
   DWORD disposition = OPEN_EXISTING;
   switch (mode) {
     case FileOpenRead: access = GENERIC_READ; break;
+    // Without FILE_WRITE_DATA every write goes to the end of the file; reading is granted only so
+    // that byte-range locks can be taken on the handle.
+    case FileOpenAppendCreate:
+      access = FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+      disposition = OPEN_ALWAYS;
+      break;
     case FileOpenReadWrite: break;
     case FileOpenReadWriteCreate: disposition = OPEN_ALWAYS; break;
     // Opened, then cut: CREATE_ALWAYS would refuse an existing hidden or system file.

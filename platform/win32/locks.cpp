@@ -15,16 +15,20 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
-LockResult OsTryLockFileByte(FileHandle file, uint64_t offset) {
+LockResult OsTryLockFileRange(FileHandle file, uint64_t offset, uint64_t length) {
   OVERLAPPED place = At(offset);
-  if (LockFileEx(reinterpret_cast<HANDLE>(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                 &place)) {
+  if (LockFileEx(reinterpret_cast<HANDLE>(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                 static_cast<DWORD>(length & 0xFFFFFFFFu), static_cast<DWORD>(length >> 32), &place)) {
     return LockTaken;
   }
   return GetLastError() == ERROR_LOCK_VIOLATION ? LockBusy : LockUnavailable;
 }
 
-void OsUnlockFileByte(FileHandle file, uint64_t offset) {
+void OsUnlockFileRange(FileHandle file, uint64_t offset, uint64_t length) {
   OVERLAPPED place = At(offset);
-  UnlockFileEx(reinterpret_cast<HANDLE>(file), 0, 1, 0, &place);
+  UnlockFileEx(reinterpret_cast<HANDLE>(file), 0, static_cast<DWORD>(length & 0xFFFFFFFFu),
+               static_cast<DWORD>(length >> 32), &place);
 }
+
+LockResult OsTryLockFileByte(FileHandle file, uint64_t offset) { return OsTryLockFileRange(file, offset, 1); }
+void OsUnlockFileByte(FileHandle file, uint64_t offset) { OsUnlockFileRange(file, offset, 1); }

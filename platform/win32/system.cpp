@@ -49,6 +49,8 @@ int OsGetComputerName(char* buffer, uint32_t size) {
   return 1;
 }
 
+uint32_t OsProcessId() { return GetCurrentProcessId(); }
+
 uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size) {
   DWORD length = GetShortPathNameA(longPath, buffer, size);
   if (length >= size) return 0;  // too small: nothing usable was copied

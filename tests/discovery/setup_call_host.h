@@ -64,8 +64,15 @@ struct HostRun {
   long Exit() const { return With("exit ").empty() ? -1000 : std::atol(With("exit ")[0].c_str()); }
 };
 
-inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
-  HostRun run;
+// A setuphost started and not yet waited for.
+struct StartedHost {
+  HANDLE process = nullptr;
+  std::string outputPath;
+};
+
+// Starts setuphost with the arguments; FinishSetupHost waits for it and collects what it printed.
+inline StartedHost StartSetupHost(const std::vector<std::string>& arguments) {
+  StartedHost started;
   std::string line = "\"" + SetupHostPath() + "\"";
   bool exeGiven = false;
   for (const std::string& argument : arguments) exeGiven = exeGiven || argument == "--exe";
@@ -84,7 +91,7 @@ inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE outputFile = CreateFileA(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (outputFile == INVALID_HANDLE_VALUE) return run;
+  if (outputFile == INVALID_HANDLE_VALUE) return started;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -92,15 +99,25 @@ inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
   startup.hStdError = outputFile;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  BOOL created = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
   CloseHandle(outputFile);
-  if (!started) {
+  if (!created) {
     DeleteFileA(outputPath);
-    return run;
+    return started;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  started.process = process.hProcess;
+  started.outputPath = outputPath;
+  return started;
+}
+
+inline HostRun FinishSetupHost(StartedHost* started) {
+  HostRun run;
+  if (started->process == nullptr) return run;
+  const char* outputPath = started->outputPath.c_str();
+  WaitForSingleObject(started->process, INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  GetExitCodeProcess(started->process, &code);
   run.hostExit = static_cast<long>(code);
   HANDLE readBack = CreateFileA(outputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -110,8 +127,8 @@ inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
     run.output.append(block, got);
   if (readBack != INVALID_HANDLE_VALUE) CloseHandle(readBack);
   DeleteFileA(outputPath);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  CloseHandle(started->process);
+  started->process = nullptr;
 
   size_t start = 0;
   while (start < run.output.size()) {
@@ -123,6 +140,11 @@ inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
     start = end + 1;
   }
   return run;
+}
+
+inline HostRun RunSetupHost(const std::vector<std::string>& arguments) {
+  StartedHost started = StartSetupHost(arguments);
+  return FinishSetupHost(&started);
 }
 
 }  // namespace zdisc

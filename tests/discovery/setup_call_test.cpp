@@ -9,6 +9,7 @@
 
 #include "tests/discovery/locator_fixture.h"
 #include "tests/discovery/setup_call_host.h"
+#include "tests/engine/log_support.h"
 
 namespace zdisc {
 namespace {
@@ -66,24 +67,12 @@ class SetupCall : public Installation {
     return At(name);
   }
 
-  // The lines of a log, each checked for its time stamp and CRLF, without the stamp.
+  // The lines of a log, each checked for its time stamp, its run and CRLF, without stamp and run.
   std::vector<std::string> LogLines(const std::string& path) {
-    const std::string text = FileText(path);
+    std::string bad;
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-      const size_t end = text.find("\r\n", start);
-      EXPECT_NE(end, std::string::npos) << "a line without CRLF: " << text.substr(start);
-      if (end == std::string::npos) break;
-      const std::string line = text.substr(start, end - start);
-      EXPECT_EQ(line.find('\n'), std::string::npos) << line;
-      // "2026-12-09 05:10:00  "
-      EXPECT_TRUE(line.size() > 21 && line[4] == '-' && line[7] == '-' && line[13] == ':' && line[16] == ':' &&
-                  line.compare(19, 2, "  ") == 0)
-          << line;
-      lines.push_back(line.size() > 21 ? line.substr(21) : line);
-      start = end + 2;
-    }
+    for (const logtest::LogLine& line : logtest::ParseLog(FileText(path), &bad)) lines.push_back(line.text);
+    EXPECT_EQ(bad, "") << "a line that is not whole";
     return lines;
   }
 

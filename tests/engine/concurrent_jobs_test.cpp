@@ -3,17 +3,22 @@
 // sibling targets below one parent, a run killed while it holds its target, and a run that waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "discovery/setup_call.h"
 #include "discovery/tag_list.h"
+#include "engine/job_log.h"
 #include "engine/record_lock.h"
 #include "engine/records.h"
 #include "engine/target_claim.h"
 #include "engine/unpack_job.h"
 #include "engine/worker.h"
 #include "tests/engine/job_support.h"
+#include "tests/engine/log_support.h"
 
 #ifdef _WIN32
 #include "tests/discovery/setup_call_host.h"
@@ -32,6 +37,7 @@ constexpr int kRuns = 8;
 struct JobRun {
 #ifdef _WIN32
   HANDLE process = nullptr;
+  zdisc::StartedHost host;  // or a setuphost that runs it
 #else
   pid_t pid = -1;
 #endif
@@ -40,6 +46,13 @@ struct JobRun {
 #ifndef _WIN32
 // Natively a job is over too soon to be caught holding its target: each stop check takes a while.
 void SlowEntry() { OsSleep(20); }
+// The same, and from its 40th check on the job is to stop (in setup-call mode the reply to each stop
+// query sets the flag anew).
+std::atomic<int> g_checks{0};
+void SlowEntryThenStop() {
+  OsSleep(20);
+  if (++g_checks >= 40) g_workerState.stopRequested = 1;
+}
 // Forked runs begin their jobs at one moment (after their locators, which take different times), so
 // that they reach the steps that meet, such as the merges, together.
 std::chrono::steady_clock::time_point g_startAt;
@@ -69,6 +82,7 @@ class ConcurrentJobs : public ::testing::Test {
   }
   void TearDown() override {
     SetTargetClaimBoundForTests(0);
+    SetMergeLockBoundForTests(0);
 #ifndef _WIN32
     close(gate_[0]);
     if (gate_[1] >= 0) close(gate_[1]);
@@ -82,11 +96,17 @@ class ConcurrentJobs : public ::testing::Test {
       if (i == path.size() || path[i] == '\\') OsCreateDirectory(path.substr(0, i).c_str());
   }
 
-  JobRun Start(const std::string& target, bool slow = false, const std::string& source = "a.zpk") {
-    const std::string options = " -Q " + At(source) + " -Z " + target;
+  enum Pace { Fast, Slow, SlowThenStopped };
+  JobRun Start(const std::string& target, Pace pace = Fast, const std::string& source = "a.zpk",
+               const std::string& extra = "") {
+    const std::string options = " -Q " + At(source) + " -Z \"" + target + "\"" + extra;
     JobRun run;
 #ifdef _WIN32
-    (void)slow;
+    if (pace == SlowThenStopped) {  // setuphost plays a slow setup program that stops the job
+      run.host =
+          zdisc::StartSetupHost({"--delay-ms", "40", "--stop-after", "40", "--", "-Q", At(source), "-Z", target});
+      return run;
+    }
     std::string line = "\"Z:" + std::string(Z_TEST_BINARY_DIR) + "/Zarpex32.exe\" @@SETUP_CALL" + options;
     for (char& c : line) c = c == '/' ? '\\' : c;
     STARTUPINFOA startup = {};
@@ -102,7 +122,9 @@ class ConcurrentJobs : public ::testing::Test {
       close(gate_[1]);
       char go;
       if (read(gate_[0], &go, 1) < 0) _exit(3);  // all start together when the gate opens
-      SetStopCheckObserverForTests(slow ? SlowEntry : AtStartTime);
+      SetStopCheckObserverForTests(pace == Slow              ? SlowEntry
+                                   : pace == SlowThenStopped ? SlowEntryThenStop
+                                                             : AtStartTime);
       std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
       g_jobSettings.platformIsNt = 1;
       _exit(RunSetupCall(options.c_str()) == 0 ? 0 : 1);
@@ -119,6 +141,10 @@ class ConcurrentJobs : public ::testing::Test {
   // The exit code: 0, -1, or -99 when the run could not be started.
   static long Wait(JobRun* run) {
 #ifdef _WIN32
+    if (run->host.process != nullptr) {
+      const zdisc::HostRun host = zdisc::FinishSetupHost(&run->host);
+      return host.Exit() == -1000 ? -99 : host.Exit();
+    }
     if (run->process == nullptr) return -99;
     WaitForSingleObject(run->process, INFINITE);
     DWORD code = 0;
@@ -139,12 +165,13 @@ class ConcurrentJobs : public ::testing::Test {
 #endif
     Wait(run);
   }
-  std::vector<long> RunAtOnce(const std::vector<std::string>& targets, const std::string& source = "a.zpk") {
+  std::vector<long> RunAtOnce(const std::vector<std::string>& targets, const std::string& source = "a.zpk",
+                              const std::string& extra = "") {
 #ifndef _WIN32
     g_startAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
 #endif
     std::vector<JobRun> runs;
-    for (const std::string& target : targets) runs.push_back(Start(target, false, source));
+    for (const std::string& target : targets) runs.push_back(Start(target, Fast, source, extra));
     OpenGate();
     std::vector<long> codes;
     for (JobRun& run : runs) codes.push_back(Wait(&run));
@@ -153,7 +180,7 @@ class ConcurrentJobs : public ::testing::Test {
 
   // The claim on a target as another run would take it: LockTaken, or LockBusy while a run holds it.
   LockResult ClaimFromHere(const std::string& target, FileHandle* held = nullptr) {
-    const FileHandle file = OpenArchiveDirFile(System().c_str());
+    const FileHandle file = OpenArchiveDirFile(target.substr(0, target.rfind('\\')).c_str());
     const LockResult result = OsTryLockFileByte(file, TargetClaimOffset(target.c_str()));
     if (held != nullptr && result == LockTaken) {
       *held = file;
@@ -187,6 +214,9 @@ class ConcurrentJobs : public ::testing::Test {
     }
     return values;
   }
+  static bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+  }
   static size_t Count(const std::vector<std::string>& values, const std::string& wanted) {
     size_t n = 0;
     for (const std::string& value : values) n += EqualNoCase(value.c_str(), wanted.c_str()) ? 1 : 0;
@@ -209,6 +239,75 @@ TEST_F(ConcurrentJobs, ManyRunsIntoOneExistingTargetTakeTurns) {
     ExpectArchive(target);
     EXPECT_TRUE(BackupsOf(System(), "connect").empty()) << "round " << round;
     EXPECT_EQ(Count(TagValues(System() + "\\archive.dir", TagName), "connect"), 1u) << "round " << round;
+  }
+}
+
+// Twelve runs at once write one log, eight into targets of their own and four into one target:
+// every line arrives whole and names its run, and every run has its start, a line for each of its
+// files and its outcome.
+TEST_F(ConcurrentJobs, RunsThatShareOneLogLoseNoLine) {
+  const std::string log = At("runs.log");
+  std::vector<std::string> targets;
+  for (int i = 0; i < 8; ++i) targets.push_back(System() + "\\eigen" + std::to_string(i));
+  for (int i = 0; i < 4; ++i) targets.push_back(System() + "\\gemeinsam");
+  EXPECT_EQ(RunAtOnce(targets, "a.zpk", " -L " + log), std::vector<long>(targets.size(), 0));
+
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  const std::string text(bytes.begin(), bytes.end());
+  std::string bad;
+  std::map<std::string, std::vector<std::string>> runs;  // each run's lines in order
+  for (const logtest::LogLine& line : logtest::ParseLog(text, &bad)) runs[line.run].push_back(line.text);
+  EXPECT_EQ(bad, "") << "a torn line";
+  ASSERT_EQ(runs.size(), targets.size()) << text;
+  std::map<std::string, int> targetLines;
+  for (const auto& run : runs) {
+    const std::vector<std::string>& lines = run.second;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(StartsWith(lines.front(), "Zarpex32 6.50a (0104), setup call: ")) << run.first << ": " << lines.front();
+    EXPECT_TRUE(StartsWith(lines.back(), "outcome: done code 0, exit code 0: ")) << run.first << ": " << lines.back();
+    size_t files = 0;
+    for (const std::string& line : lines) {
+      files += StartsWith(line, "file ") ? 1 : 0;
+      if (StartsWith(line, "job: target ")) ++targetLines[line.substr(12)];
+    }
+    EXPECT_EQ(files, contents_.size() - 1) << run.first << " lost a line";
+  }
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(targetLines[System() + "\\eigen" + std::to_string(i)], 1) << i;
+  EXPECT_EQ(targetLines[System() + "\\gemeinsam"], 4);
+}
+
+// Spellings that Windows takes for one directory are one claim: the case of a letter beyond ASCII,
+// a short name and its long name, a trailing dot. Runs into both spellings at once take turns, and
+// afterwards there is one tree and no backup.
+TEST_F(ConcurrentJobs, RunsIntoSpellingsOfOneDirectoryTakeTurns) {
+  const std::string longName = System() + "\\Langer Name";
+  MakeDirectory(longName);  // first in turn: its short name exists only while it does
+  char shortName[kPathBuffer];
+  ASSERT_GT(OsGetShortPathName(longName.c_str(), shortName, sizeof shortName), 0u);
+  const std::vector<std::pair<std::string, std::string>> spellings = {
+      {longName, shortName}, {System() + "\\\xDC" "bung", System() + "\\\xFC" "bung"},
+      {System() + "\\connect", System() + "\\connect."}};
+  for (const auto& spelling : spellings) {
+    const std::string& target = spelling.first;
+    MakeDirectory(target);
+    ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+    const std::vector<std::string> targets = {target, spelling.second, target, spelling.second};
+    EXPECT_EQ(RunAtOnce(targets), std::vector<long>(targets.size(), 0)) << spelling.second;
+    ExpectArchive(target);
+    std::vector<std::string> names;
+    OsFindData data;
+    FindHandle find = OsFindFirst((System() + "\\*.*").c_str(), &data);
+    for (int more = find != nullptr; more; more = OsFindNext(find, &data)) {
+      if (std::strcmp(data.name, ".") != 0 && std::strcmp(data.name, "..") != 0) names.push_back(data.name);
+    }
+    OsFindClose(find);
+    // The last run made the directory anew: under the case of its spelling.
+    const std::string name = target.substr(System().size() + 1);
+    EXPECT_EQ(names.size(), 2u) << spelling.second;
+    EXPECT_EQ(Count(names, name), 1u) << spelling.second;
+    EXPECT_EQ(Count(names, "archive.dir"), 1u) << spelling.second;
+    RemoveTree(target);
   }
 }
 
@@ -258,7 +357,7 @@ TEST_F(ConcurrentJobs, SiblingTargetsBelowAFullParentAreAllRegisteredOnce) {
 
 TEST_F(ConcurrentJobs, ARunKilledWhileItHoldsItsTargetBlocksNothing) {
   const std::string target = System() + "\\connect";
-  JobRun run = Start(target, true);
+  JobRun run = Start(target, Slow);
   OpenGate();
   bool held = false;
   for (int i = 0; i < 3000 && !held; ++i) {
@@ -276,6 +375,105 @@ TEST_F(ConcurrentJobs, ARunKilledWhileItHoldsItsTargetBlocksNothing) {
   EXPECT_EQ(g_jobSettings.error, 0u);
   ExpectArchive(target);
 }
+
+// A run whose wait runs out changes nothing, and says so in its log with the wait; the run it
+// waited for is stopped later and takes back what its claim made: below a parent without
+// "archive.dir" and without the directory between it and the target, the tree is as it was.
+TEST_F(ConcurrentJobs, AWaitThatRunsOutAndAStoppedHolderLeaveTheTreeAsItWas) {
+  const std::string target = System() + "\\neu\\connect";
+  const char* root = "ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM\\neu\\connect";
+  const Tree before = Snapshot(At("zelvar"));
+  JobRun holder = Start(target, SlowThenStopped);
+  OpenGate();
+  bool held = false;
+  for (int i = 0; i < 3000 && !held; ++i) {
+    held = OsPathExists((System() + "\\neu\\archive.dir").c_str()) && ClaimFromHere(target) == LockBusy;
+    if (!held) OsSleep(5);
+  }
+  ASSERT_TRUE(held) << "the run never held its target";
+
+  SetTargetClaimBoundForTests(300);
+  const std::string log = At("waiter.log");
+  SetJobLogPath(log.c_str());
+  ASSERT_EQ(OpenJobLog(), 1);
+  SetUpJob(At("a.zpk"), target, true, root);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(g_jobSettings.error, static_cast<uint32_t>(SetupErrorCannotRename));
+  CloseJobLog();
+  SetJobLogPath("");
+  EXPECT_TRUE(OsDirectoryExists(target.c_str())) << "the waiter took away what the holder uses";
+  EXPECT_EQ(Wait(&holder), -1) << "the holder is stopped";
+  EXPECT_TRUE(Snapshot(At("zelvar")) == before) << Describe(Snapshot(At("zelvar")));
+
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  std::string bad;
+  std::vector<std::string> lines;
+  for (const logtest::LogLine& line : logtest::ParseLog(std::string(bytes.begin(), bytes.end()), &bad)) {
+    lines.push_back(line.text);
+  }
+  EXPECT_EQ(bad, "");
+  const std::string waits = "wait: another run is installing into " + target + " (its claim is a lock in " + System() +
+                            "\\neu\\archive.dir); waiting for it to end, at most 1 s";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), waits), 1) << std::string(bytes.begin(), bytes.end());
+  size_t ended = 0, stopped = 0;
+  for (const std::string& line : lines) {
+    ended += StartsWith(line, "wait ended after ") && line.find(" ms: it ran out") != std::string::npos ? 1 : 0;
+    stopped += line == "stop: Achtung!  Das Zielverzeichnis wird von einer anderen Installation belegt! Bitte "
+                       "versuchen Sie es sp\xC3\xA4ter noch einmal." ? 1 : 0;
+  }
+  EXPECT_EQ(ended, 1u) << std::string(bytes.begin(), bytes.end());
+  EXPECT_EQ(stopped, 1u) << std::string(bytes.begin(), bytes.end());
+}
+
+// When the wait is over the page shows what it showed before it, not "Warten auf andere
+// Installation" until the first entry is reported.
+TEST_F(ConcurrentJobs, ThePageShowsWhatItShowedBeforeOnceTheWaitIsOver) {
+  const std::string target = System() + "\\connect";
+  FileHandle claim = kNoFile;
+  ASSERT_EQ(ClaimFromHere(target, &claim), LockTaken);
+  Page page;
+  OsSetDialogItemText(page.window(), 1016, "vorher");
+  OsSetDialogItemText(page.window(), 1014, "davor");
+  std::string seen;
+  page.onMessage = [&](const Record& record) {
+    if (seen.empty() && record.message == UM_PROGRESS) seen = page.FieldText(1016) + " | " + page.FieldText(1014);
+  };
+  SetUpJob(At("a.zpk"), target, false, "ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect");
+  ASSERT_EQ(StartWorker(page.window()), 1);
+  EXPECT_TRUE(page.PumpUntil([&] { return page.FieldText(1016) == "Warten auf andere Installation"; }, 10000));
+  OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
+  OsCloseFile(claim);
+  EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_JOB_FINISHED) == 1; }, 20000));
+  EXPECT_EQ(page.Count(UM_JOB_FINISHED, 1), 1u);
+  EXPECT_EQ(seen, "vorher | davor");
+  page.onMessage = nullptr;
+  ASSERT_EQ(WaitForWorkerJobs(10000), 1);
+  ExpectArchive(target);
+}
+
+#ifndef _WIN32
+// A merge waits for another run's merge at most its bound by the clock, also where every sleep lasts
+// longer than asked (here a whole 50 ms tick; on Windows Sleep(5) lasts about 15.6 ms). Counted as
+// 5 ms per try, this wait would last two seconds.
+TEST_F(ConcurrentJobs, TheMergeWaitIsBoundByTheClock) {
+  const FileHandle other = OpenArchiveDirFile(System().c_str());
+  ASSERT_EQ(OsTryLockFileByte(other, kRecordMergeLockOffset), LockTaken);
+  SetMergeLockBoundForTests(200);
+  OsSetSleepGranularityForTests(50);
+  const auto start = std::chrono::steady_clock::now();
+  const FileHandle file = OpenRecordsForMerge(System().c_str());
+  const auto waited =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  OsSetSleepGranularityForTests(0);
+  EXPECT_NE(file, kNoFile) << "after the wait the merge goes on as without locks";
+  EXPECT_GE(waited, 200);
+  EXPECT_LT(waited, 1000);
+  OsCloseFile(file);
+  OsUnlockFileByte(other, kRecordMergeLockOffset);
+  OsCloseFile(other);
+}
+#endif
 
 #ifndef _WIN32
 std::atomic<int> g_stopQueries{0};
@@ -340,6 +538,111 @@ TEST_F(ConcurrentJobs, AStopOrACancelWhileWaitingChangesNothing) {
   OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
   OsCloseFile(claim);
 }
+
+#ifdef _WIN32
+// Runs from two machines at once into one tree: two Wine prefixes (two Wine servers) reach one folder
+// through Z:, as two workstations reach a share, and share one log. Run by
+// tests/engine/two_machines.sh: in the build's prefix this test makes the tree, starts its runs and
+// checks the outcome; in a second prefix (Z_TWO_MACHINES_PARTNER) it starts its runs as soon as
+// the tree is ready and writes down their exit codes.
+TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
+  const char* shared = std::getenv("Z_TWO_MACHINES_FOLDER");
+  ASSERT_NE(shared, nullptr) << "run by tests/engine/two_machines.sh";
+  const bool partner = std::getenv("Z_TWO_MACHINES_PARTNER") != nullptr;
+  const std::string root = shared;
+  const std::string system = root + "\\zelvar\\ARCHIVE\\SYSTEM";
+  const std::string target = system + "\\connect";
+  const std::string log = root + "\\runs.log";
+  constexpr int kFiles = 60;
+  auto waitFor = [](const std::string& path) {
+    for (int i = 0; i < 24000 && !OsPathExists(path.c_str()); ++i) OsSleep(5);
+    return OsPathExists(path.c_str()) != 0;
+  };
+  if (!partner) {
+    for (const std::string& dir : {root, root + "\\zelvar", root + "\\zelvar\\clients", root + "\\zelvar\\ARCHIVE",
+                                   system, target}) {
+      OsCreateDirectory(dir.c_str());
+    }
+    ASSERT_TRUE(
+        WriteBytes(root + "\\zelvar\\clients\\setup.inf", Text("[COMMON]\r\nServer=ZELVAR1\r\nVolume=SYS\r\n")));
+    ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+    std::vector<zpack::PackEntry> entries;
+    for (int i = 0; i < kFiles; ++i) {
+      entries.push_back(FileEntry("\\f" + std::to_string(i) + ".bin", MixedData(24000, i)));
+    }
+    ASSERT_TRUE(WritePackedFile(root + "\\a.zpk", entries));
+    ASSERT_TRUE(WriteBytes(root + "\\ready", {}));
+  } else {
+    ASSERT_TRUE(waitFor(root + "\\ready")) << "the first machine never made the tree";
+  }
+
+  // Three runs of each machine into one target, two into targets of their own.
+  const std::string machine = partner ? "B" : "A";
+  std::vector<std::string> targets(3, target);
+  for (int k = 0; k < 2; ++k) targets.push_back(system + "\\neu" + machine + std::to_string(k));
+  std::vector<HANDLE> runs;
+  for (const std::string& to : targets) {
+    std::string line = "\"" + zdisc::ProgramPath() + "\" @@SETUP_CALL -Q " + root + "\\a.zpk -Z " + to + " -L " + log;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    runs.push_back(process.hProcess);
+  }
+  std::string codes;
+  for (HANDLE run : runs) {
+    WaitForSingleObject(run, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(run, &code);
+    CloseHandle(run);
+    codes += std::to_string(static_cast<long>(code)) + " ";
+  }
+  EXPECT_EQ(codes, "0 0 0 0 0 ") << "machine " << machine;
+  if (partner) {
+    ASSERT_TRUE(WriteBytes(root + "\\partner-done", Text(codes)));
+    return;
+  }
+  ASSERT_TRUE(waitFor(root + "\\partner-done")) << "the second machine never finished";
+  Bytes theirs;
+  ASSERT_TRUE(ReadBytes(root + "\\partner-done", &theirs));
+  EXPECT_EQ(std::string(theirs.begin(), theirs.end()), "0 0 0 0 0 ") << "machine B";
+
+  // One tree, no backup, each archive registered once.
+  for (const std::string& to :
+       {target, system + "\\neuA0", system + "\\neuA1", system + "\\neuB0", system + "\\neuB1"}) {
+    const Tree tree = Snapshot(to);
+    EXPECT_EQ(tree.size(), static_cast<size_t>(kFiles)) << to << "\n" << Describe(tree);
+  }
+  EXPECT_TRUE(BackupsOf(system, "connect").empty());
+  Bytes records;
+  ASSERT_TRUE(ReadBytes(system + "\\archive.dir", &records));
+  std::map<std::string, int> names;
+  for (size_t at = 0; at + kRecordSize <= records.size(); at += kRecordSize) {
+    char value[kRecordTagsSize];
+    GetTagText(reinterpret_cast<char*>(records.data()) + at + kRecordTagsOffset, kRecordTagsSize, TagName, value,
+               sizeof value);
+    ++names[value];
+  }
+  EXPECT_EQ(names,
+            (std::map<std::string, int>{{"connect", 1}, {"neuA0", 1}, {"neuA1", 1}, {"neuB0", 1}, {"neuB1", 1}}));
+
+  // The log of all ten runs: every line whole, every run's start and outcome, a line for each file.
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  std::string bad;
+  size_t starts = 0, outcomes = 0, files = 0;
+  for (const logtest::LogLine& line : logtest::ParseLog(std::string(bytes.begin(), bytes.end()), &bad)) {
+    starts += line.text.compare(0, 35, "Zarpex32 6.50a (0104), setup call: ") == 0 ? 1 : 0;
+    outcomes += line.text.compare(0, 35, "outcome: done code 0, exit code 0: ") == 0 ? 1 : 0;
+    files += line.text.compare(0, 5, "file ") == 0 ? 1 : 0;
+  }
+  EXPECT_EQ(bad, "") << "a torn line";
+  EXPECT_EQ(starts, 10u);
+  EXPECT_EQ(outcomes, 10u);
+  EXPECT_EQ(files, 10u * kFiles);
+}
+#endif
 
 }  // namespace
 }  // namespace jobtest

@@ -6,6 +6,7 @@
 #include "engine/job_log.h"
 #include "engine/unpack_job.h"
 #include "tests/engine/job_support.h"
+#include "tests/engine/log_support.h"
 #include "ui/message_texts.h"
 
 using namespace jobtest;
@@ -294,13 +295,13 @@ TEST_F(JobTest, TheLogNamesEachFileTheDamagedEntryAndTheRollBack) {
   Bytes bytes;
   ASSERT_TRUE(ReadBytes(log, &bytes));
   const std::string text(bytes.begin(), bytes.end());
+  std::string bad;
   std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = text.find("\r\n", start);
-    ASSERT_NE(end, std::string::npos) << text;
-    lines.push_back(text.substr(start + 21, end - start - 21));  // behind "YYYY-MM-DD hh:mm:ss  "
-    start = end + 2;
+  for (const logtest::LogLine& line : logtest::ParseLog(text, &bad)) {
+    EXPECT_EQ(line.run, logtest::ThisRun()) << line.text;
+    lines.push_back(line.text);
   }
+  ASSERT_EQ(bad, "") << text;
   auto count = [&](const std::string& wanted) {
     return std::count(lines.begin(), lines.end(), wanted);
   };
@@ -311,6 +312,37 @@ TEST_F(JobTest, TheLogNamesEachFileTheDamagedEntryAndTheRollBack) {
   EXPECT_EQ(count("damaged entry " + target + "\\broken.bin: unknown literal mode (2)"), 2) << text;
   EXPECT_EQ(count("roll-back: what was unpacked into " + target + " is deleted"), 2) << text;
   EXPECT_EQ(count("file " + target + "\\data.bin, 20000 bytes"), 2) << "the walk goes on after a damaged entry";
+}
+
+// Another run appends to the same log while this one has it open: its line stays, and the lines
+// this run writes next come behind it.
+TEST_F(JobTest, TheLogAppendsBehindWhatAnotherRunWroteMeanwhile) {
+  const std::string log = scratch / "shared.log";
+  SetJobLogPath(log.c_str());
+  ASSERT_EQ(OpenJobLog(), 1);
+  LogLine("first line of this run");
+  FlushJobLog();
+  const FileHandle other = OsOpenFile(log.c_str(), FileOpenReadWrite);
+  ASSERT_NE(other, kNoFile);
+  ASSERT_GT(OsSeekFile(other, 0, SeekFromEnd), 0);
+  const std::string theirs = "2009-01-01 00:00:00  OTHER:4  a line of another run\r\n";
+  ASSERT_EQ(OsWriteFile(other, theirs.data(), static_cast<uint32_t>(theirs.size())),
+            static_cast<int32_t>(theirs.size()));
+  OsCloseFile(other);
+  LogLine("second line of this run");
+  CloseJobLog();
+  SetJobLogPath("");
+
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  std::string bad;
+  const std::vector<logtest::LogLine> lines = logtest::ParseLog(std::string(bytes.begin(), bytes.end()), &bad);
+  EXPECT_EQ(bad, "");
+  ASSERT_EQ(lines.size(), 3u) << std::string(bytes.begin(), bytes.end());
+  EXPECT_EQ(lines[0].text, "first line of this run");
+  EXPECT_EQ(lines[1].run, "OTHER:4");
+  EXPECT_EQ(lines[2].text, "second line of this run");
+  EXPECT_EQ(lines[2].run, logtest::ThisRun());
 }
 
 TEST_F(JobTest, ARollBackThatCannotRemoveTheTargetKeepsTheBackup) {
@@ -357,6 +389,62 @@ TEST_F(JobTest, SetupCallRenamesAnExistingTargetSilentlyAndDeletesItAfterSuccess
   EXPECT_TRUE(Backups().empty());
   EXPECT_EQ(page.Count(UM_QUESTION), 0u);
 }
+
+// ---- a failed job takes back what its claim changed ----
+
+class TakeBackTest : public JobTest, public ::testing::WithParamInterface<const char*> {};
+Bytes ParentRecord(const std::string& title);
+
+// A job that fails on a full disk or a damaged entry, or is stopped, leaves the tree as it found it,
+// also where its claim changed it: into a target whose parent is still missing below a folder
+// without "archive.dir" (the claim makes the parent and its "archive.dir"), and into a target next to
+// a read-only "archive.dir" (the claim makes it writable).
+TEST_P(TakeBackTest, TheParentIsAsItWasBefore) {
+  const std::string how = GetParam();
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  if (how == "damaged entry") entries.insert(entries.begin() + 3, BrokenEntry("\\broken.bin"));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  const std::string parent = scratch / "parent";
+  ASSERT_TRUE(OsCreateDirectory(parent.c_str()));
+  ASSERT_TRUE(WriteBytes(parent + "\\other.txt", Text("stays")));
+  ASSERT_TRUE(OsCreateDirectory((parent + "\\records").c_str()));
+  ASSERT_TRUE(WriteBytes(parent + "\\records\\archive.dir", ParentRecord("Alte Verbindungen")));
+  ASSERT_TRUE(OsSetAttributes((parent + "\\records\\archive.dir").c_str(), kAttrReadOnly | kAttrArchive));
+  struct Target {
+    std::string dir;
+    std::string claimFile;
+  };
+  for (const Target& at : {Target{parent + "\\neu\\connect", parent + "\\neu\\archive.dir"},
+                           Target{parent + "\\records\\connect", parent + "\\records\\archive.dir"}}) {
+    const Tree before = Snapshot(parent);
+    target = at.dir;
+    archiveRoot = "C:\\ARCHIVE\\neu\\connect";  // below the top level: the claim lies in the parent
+    Prepare(false);
+    page.Clear();
+    bool claimed = false;
+    page.onMessage = [&](const Record& record) {
+      if (!claimed) {
+        claimed = OsPathExists(at.claimFile.c_str()) && (OsGetAttributes(at.claimFile.c_str()) & kAttrReadOnly) == 0;
+      }
+      if (how == "stop" && record.message == UM_PROGRESS && record.wParam == ProgressPosition && record.lParam == 2) {
+        g_workerState.stopRequested = 1;
+      }
+    };
+    FreeSpaceDouble space(how == "disk full" ? 1000 : 1ull << 40);
+    EXPECT_EQ(RunUnpackJob(), 0) << at.dir;
+    page.onMessage = nullptr;
+    EXPECT_TRUE(claimed) << at.dir << ": the claim changed nothing to take back";
+    EXPECT_EQ(Snapshot(parent), before) << at.dir << "\n" << Describe(Snapshot(parent));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, TakeBackTest, ::testing::Values("disk full", "damaged entry", "stop"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == ' ') c = '_';
+                           return name;
+                         });
 
 // ---- DeleteTree ----
 

@@ -134,6 +134,120 @@ TEST_F(PlatformTest, OpenModesCreateKeepOrCutTheFile) {
   EXPECT_EQ(OsOpenFile(base_, FileOpenRead), kNoFile);  // a directory is no file
 }
 
+// Runs on several machines append to one log: each write of an append-only handle lands at the
+// end the file has then, behind what other handles wrote meanwhile, and a lock can be taken on it.
+TEST_F(PlatformTest, AppendOnlyWritesLandBehindWhatOthersWrote) {
+  const std::string path = Path("shared.log");
+  ASSERT_TRUE(WriteText(path, "old\n"));
+  FileHandle log = OsOpenFile(path.c_str(), FileOpenAppendCreate);
+  ASSERT_NE(log, kNoFile);
+  EXPECT_EQ(OsWriteFile(log, "a\n", 2), 2);
+  FileHandle other = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  ASSERT_NE(other, kNoFile);
+  ASSERT_EQ(OsSeekFile(other, 0, SeekFromEnd), 6);
+  EXPECT_EQ(OsWriteFile(other, "other\n", 6), 6);
+  OsCloseFile(other);
+  EXPECT_EQ(OsWriteFile(log, "b\n", 2), 2);
+  EXPECT_EQ(OsTryLockFileByte(log, 1ull << 62), LockTaken);
+  OsUnlockFileByte(log, 1ull << 62);
+  OsCloseFile(log);
+  EXPECT_EQ(ReadText(path), "old\na\nother\nb\n");
+
+  const std::string fresh = Path("fresh.log");
+  ASSERT_TRUE(WriteText(fresh, "x", FileOpenAppendCreate));
+  ASSERT_TRUE(WriteText(fresh, "y", FileOpenAppendCreate));
+  EXPECT_EQ(ReadText(fresh), "xy");
+  ASSERT_EQ(OsSetAttributes(fresh.c_str(), kAttrReadOnly), 1);
+  if (!WineRunsAsRoot()) {
+    EXPECT_EQ(OsOpenFile(fresh.c_str(), FileOpenAppendCreate), kNoFile);
+  }
+  OsSetAttributes(fresh.c_str(), kAttrNormal);
+}
+
+// What the claims of targets rest on: a range of locks is busy while another handle holds any byte
+// of it; a file is deleted as unused only when it is empty and nobody holds a lock in the range (on
+// Windows: nor has it open); a name that has gone to another file no longer leads to the open one.
+TEST_F(PlatformTest, LockRangesUnusedEmptyFilesAndTheFileAtAName) {
+  const std::string path = Path("archive.dir");
+  const uint64_t base = 1ull << 62;
+  const uint64_t region = 1 + (1ull << 40);
+  ASSERT_TRUE(WriteText(path, ""));
+  FileHandle holder = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  FileHandle other = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  ASSERT_NE(holder, kNoFile);
+  ASSERT_NE(other, kNoFile);
+  ASSERT_EQ(OsTryLockFileByte(holder, base + 100), LockTaken);
+  EXPECT_EQ(OsTryLockFileRange(other, base, 1000), LockBusy);
+  ASSERT_EQ(OsTryLockFileRange(other, base, 100), LockTaken);
+  OsUnlockFileRange(other, base, 100);
+  ASSERT_EQ(OsTryLockFileRange(other, base + 101, region - 101), LockTaken);
+  OsUnlockFileRange(other, base + 101, region - 101);
+  OsCloseFile(other);
+  EXPECT_EQ(OsDeleteUnusedEmptyFile(path.c_str(), base, region), 0) << "a lock is held in it";
+  OsUnlockFileByte(holder, base + 100);
+#ifdef _WIN32
+  EXPECT_EQ(OsDeleteUnusedEmptyFile(path.c_str(), base, region), 0) << "another handle is open on it";
+#endif
+  EXPECT_EQ(OsPathNamesOpenFile(path.c_str(), holder), 1);
+  OsCloseFile(holder);
+  EXPECT_TRUE(OsPathExists(path.c_str()));
+  ASSERT_TRUE(WriteText(path, "records"));
+  EXPECT_EQ(OsDeleteUnusedEmptyFile(path.c_str(), base, region), 0) << "not empty";
+  ASSERT_TRUE(WriteText(path, ""));
+  EXPECT_EQ(OsDeleteUnusedEmptyFile(path.c_str(), base, region), 1);
+  EXPECT_FALSE(OsPathExists(path.c_str()));
+  EXPECT_EQ(OsDeleteUnusedEmptyFile(path.c_str(), base, region), 0) << "nothing there";
+
+  ASSERT_TRUE(WriteText(path, ""));
+  FileHandle file = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  ASSERT_NE(file, kNoFile);
+  ASSERT_EQ(OsMoveFile(path.c_str(), Path("moved.dir").c_str()), 1);
+  EXPECT_EQ(OsPathNamesOpenFile(path.c_str(), file), 0) << "no file under the name";
+  ASSERT_TRUE(WriteText(path, ""));
+  EXPECT_EQ(OsPathNamesOpenFile(path.c_str(), file), 0) << "another file under the name";
+  EXPECT_EQ(OsPathNamesOpenFile(Path("moved.dir").c_str(), file), 1);
+  OsCloseFile(file);
+}
+
+std::u16string Comparable(const std::string& path) {
+  uint16_t units[300];
+  const uint32_t count = OsComparableName(path.c_str(), units, 300);
+  return std::u16string(units, units + count);
+}
+
+// Every spelling that Windows takes for one directory gives one name: the case of any letter, a
+// short name of an existing directory, trailing dots and blanks; and its long form is one path.
+TEST_F(PlatformTest, ComparableNamesOfOneDirectoryAreEqual) {
+  EXPECT_EQ(Comparable(Path("\xDC" "bung")), u"\u00DC" "BUNG");
+  EXPECT_EQ(Comparable(Path("\xFC" "bung")), u"\u00DC" "BUNG");
+  EXPECT_EQ(Comparable(Path("\xFF" "\x9C")), u"\u0178\u0152") << "y diaeresis and oe, beyond Latin-1";
+  EXPECT_EQ(Comparable(Path("stra\xDF" "e")), u"STRA\u00DF" "E") << "sharp s has no capital of its own";
+  EXPECT_EQ(Comparable(Path("connect.")), u"CONNECT");
+  EXPECT_EQ(Comparable(Path("connect. .\\")), u"CONNECT");
+  EXPECT_EQ(Comparable(Path("con.nect")), u"CON.NECT");
+  EXPECT_EQ(Comparable("C:\\x\\..."), u"...");
+  uint16_t cut[4];
+  EXPECT_EQ(OsComparableName(Path("connect").c_str(), cut, 4), 3u);
+  EXPECT_EQ(cut[2], u'N');
+  EXPECT_EQ(cut[3], 0);
+
+  const std::string longName = Path("Langer Name");
+  ASSERT_EQ(OsCreateDirectory(longName.c_str()), 1);
+  char shortName[261];
+  ASSERT_GT(OsGetShortPathName(longName.c_str(), shortName, sizeof shortName), 0u);
+#ifdef _WIN32
+  ASSERT_NE(std::string(shortName), longName) << "the system gives this directory a short name";
+#endif
+  EXPECT_EQ(Comparable(shortName), u"LANGER NAME") << shortName;
+  char longForm[261];
+  ASSERT_GT(OsGetLongPathName(shortName, longForm, sizeof longForm), 0u) << shortName;
+  EXPECT_EQ(std::string(longForm), longName);
+  ASSERT_GT(OsGetLongPathName((longName + ".").c_str(), longForm, sizeof longForm), 0u);
+  EXPECT_EQ(std::string(longForm), longName);
+  EXPECT_EQ(OsGetLongPathName(Path("nirgends").c_str(), longForm, sizeof longForm), 0u);
+  OsRemoveDirectory(longName.c_str());
+}
+
 TEST_F(PlatformTest, ReadOnlyBlocksWritingUntilCleared) {
   std::string path = Path("locked.txt");
   ASSERT_TRUE(WriteText(path, "old"));
@@ -330,6 +444,31 @@ TEST(PlatformCodePages, GermanLettersBetweenAnsiAndOem) {
   OsOemToAnsi("\xB7\xCD\xE1", buffer);
   EXPECT_STREQ(buffer, "\xC0-\xDF");
 }
+
+#ifdef _WIN32
+// Under a Japanese system (code page 932 for ANSI and OEM: ctest platform_test_japanese). 0x83 0x61
+// is one katakana character whose second byte is the letter a.
+TEST(PlatformDoubleByteCodePages, UpperCaseAndUtf8KeepEveryCharacterWhole) {
+  ASSERT_EQ(GetOEMCP(), 932u);
+  ASSERT_EQ(GetACP(), 932u);
+  char upper[16];
+  OsOemToUpper("a\x83\x61z", upper, sizeof upper);
+  EXPECT_STREQ(upper, "A\x83\x61Z");
+  OsOemToUpper("\x82\x81", upper, sizeof upper);  // fullwidth a: fullwidth A, two bytes as well
+  EXPECT_STREQ(upper, "\x82\x60");
+  OsOemToUpper("a\x83\x61", upper, 3);  // room for two bytes: the character does not fit whole
+  EXPECT_STREQ(upper, "A");
+
+  // The conversion goes in steps of 512 bytes; here a character lies across the first step's end.
+  const std::string text = std::string(511, 'x') + "\x83\x61" + "y";
+  char utf8[2048];
+  uint32_t length = OsTextToUtf8(text.c_str(), CodePageAnsi, utf8, sizeof utf8);
+  EXPECT_EQ(std::string(utf8, length), std::string(511, 'x') + "\xE3\x83\x82" + "y");  // U+30C2
+  length = OsTextToUtf8("ab\x83\x61", CodePageOem, utf8, 5);
+  EXPECT_EQ(length, 2u);
+  EXPECT_STREQ(utf8, "ab");
+}
+#endif
 
 #ifdef _WIN32
 const char kTestKey[] = "Software\\Zarpex32Tests\\Platform";

@@ -6,8 +6,10 @@
 // query on), and prints every percentage, every text the program puts into the control, the code of
 // UM_SETUP_DONE and the program's exit code. It runs its message loop until the program has ended.
 //
-//   setuphost [--exe PATH] [--id N] [--width N] [--stop-after N] [--control TEXT]
+//   setuphost [--exe PATH] [--id N] [--width N] [--stop-after N] [--delay-ms N] [--control TEXT]
 //             [--window VALUE] [--no-window] [--timeout SECONDS] [--] [options for the program...]
+//
+// --delay-ms makes each reply to the stop query wait that long (a program that runs slowly).
 //
 // Exit code: 0 when the program ended with 0, 1 when it ended with another code, 3 when it could not
 // be started or did not end in time (with one line on stderr that says which).
@@ -30,6 +32,7 @@ struct Options {
   int controlId = 1234;
   long width = 40;
   long stopAfter = 0;  // 0: never stop
+  DWORD delayMs = 0;   // before each reply to the stop query
   bool haveControlText = false;
   std::string controlText;
   bool passWindow = true;
@@ -68,6 +71,7 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
       return g_options.width;
     case kSetupQueryStop: {
       ++g_queries;
+      if (g_options.delayMs > 0) Sleep(g_options.delayMs);
       LRESULT reply = g_options.stopAfter > 0 && g_queries >= g_options.stopAfter ? 1 : 0;
       Print("query-stop %ld -> %ld\n", g_queries, static_cast<long>(reply));
       return reply;
@@ -130,6 +134,8 @@ bool ParseArguments(int argc, char** argv) {
       g_options.width = std::atol(value());
     } else if (arg == "--stop-after") {
       g_options.stopAfter = std::atol(value());
+    } else if (arg == "--delay-ms") {
+      g_options.delayMs = static_cast<DWORD>(std::atol(value()));
     } else if (arg == "--control") {
       g_options.haveControlText = true;
       g_options.controlText = value();
