@@ -489,8 +489,12 @@ struct Driver {
       return;
     }
     if (c == "wait-text") {
+      const DWORD start = GetTickCount();
       if (!WaitFor(num(3) * 1000, [&] { return probe::WindowText(Control(num(1))) == arg(2); }))
         Fail("control " + arg(1) + " stayed \"" + probe::WindowText(Control(num(1))) + "\"");
+      // A long wait is worth knowing about even when it ends well.
+      else if (GetTickCount() - start > 500)
+        Note("control " + arg(1) + " showed \"" + arg(2) + "\" after " + std::to_string(GetTickCount() - start) + " ms");
       return;
     }
     if (c == "expect-visible" || c == "expect-enabled") {
