@@ -122,31 +122,29 @@ void SendKeptWhenDue(int atOnce) {
   if (atOnce || SendDue()) SendKept();
 }
 
+// Sends one text report at once outside a worker's job; during one keeps it in its slot.
+void ReportText(ProgressSubCode code, const char* text, char* slot, int32_t* kept) {
+  if (!g_reports.gathering) {
+    SendJobMessage(UM_PROGRESS, code, reinterpret_cast<MessageLParam>(text));
+    return;
+  }
+  WaitWhileWorkerHeld();
+  CopyBounded(slot, kPathChars, text != nullptr ? text : "");
+  *kept = 1;
+  SendKeptWhenDue(0);
+}
+
 }  // namespace
 
 // During a worker's job each report is kept, after waiting while the worker is held, as a send does
 // (what the page is sent at the hold was reported before it). The end position is sent at once:
 // after it the job writes into the page's fields itself, while deleting the backup.
 void ReportDirectory(const char* directory) {
-  if (!g_reports.gathering) {
-    SendJobMessage(UM_PROGRESS, ProgressDirectory, reinterpret_cast<MessageLParam>(directory));
-    return;
-  }
-  WaitWhileWorkerHeld();
-  CopyBounded(g_reports.kept.directory, kPathChars, directory != nullptr ? directory : "");
-  g_reports.kept.hasDirectory = 1;
-  SendKeptWhenDue(0);
+  ReportText(ProgressDirectory, directory, g_reports.kept.directory, &g_reports.kept.hasDirectory);
 }
 
 void ReportFileName(const char* fileName) {
-  if (!g_reports.gathering) {
-    SendJobMessage(UM_PROGRESS, ProgressFileName, reinterpret_cast<MessageLParam>(fileName));
-    return;
-  }
-  WaitWhileWorkerHeld();
-  CopyBounded(g_reports.kept.fileName, kPathChars, fileName != nullptr ? fileName : "");
-  g_reports.kept.hasFileName = 1;
-  SendKeptWhenDue(0);
+  ReportText(ProgressFileName, fileName, g_reports.kept.fileName, &g_reports.kept.hasFileName);
 }
 
 void ReportEntryCount(uint32_t count) {

@@ -10,11 +10,6 @@ namespace {
 constexpr size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
 constexpr size_t kSizeFieldBytes = 4;
 
-uint32_t ReadLittle32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
 uint16_t ReadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 struct Unpacking {
@@ -48,12 +43,21 @@ void WriteUnpacked(char* buffer, uint32_t* count, void* userParameter) {
 
 }  // namespace
 
+uint32_t LittleEndian32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+size_t ImageRowBytes(const uint8_t* bitmap) {
+  return (static_cast<size_t>(LittleEndian32(bitmap + 4)) + 3) & ~size_t{3};
+}
+
 size_t ImagePixelsOffset(const uint8_t* bitmap, size_t size) {
-  if (size < kInfoHeaderSize || ReadLittle32(bitmap) != kInfoHeaderSize) return 0;
-  const uint32_t width = ReadLittle32(bitmap + 4);
-  const uint32_t height = ReadLittle32(bitmap + 8);  // positive: rows bottom-up
-  const uint32_t colours = ReadLittle32(bitmap + 32) != 0 ? ReadLittle32(bitmap + 32) : 256;
-  if (ReadLittle16(bitmap + 12) != 1 || ReadLittle16(bitmap + 14) != 8 || ReadLittle32(bitmap + 16) != 0) return 0;
+  if (size < kInfoHeaderSize || LittleEndian32(bitmap) != kInfoHeaderSize) return 0;
+  const uint32_t width = LittleEndian32(bitmap + 4);
+  const uint32_t height = LittleEndian32(bitmap + 8);  // positive: rows bottom-up
+  const uint32_t colours = LittleEndian32(bitmap + 32) != 0 ? LittleEndian32(bitmap + 32) : 256;
+  if (ReadLittle16(bitmap + 12) != 1 || ReadLittle16(bitmap + 14) != 8 || LittleEndian32(bitmap + 16) != 0) return 0;
   if (width == 0 || width > 0xFFFF || height == 0 || height > 0xFFFF || colours > 256) return 0;
   const uint64_t offset = kInfoHeaderSize + 4 * uint64_t{colours};
   const uint64_t stride = (uint64_t{width} + 3) & ~uint64_t{3};
@@ -62,7 +66,7 @@ size_t ImagePixelsOffset(const uint8_t* bitmap, size_t size) {
 
 size_t PackedImageSize(const uint8_t* packed, size_t packedSize) {
   if (packedSize < kSizeFieldBytes) return 0;
-  const uint32_t size = ReadLittle32(packed);
+  const uint32_t size = LittleEndian32(packed);
   return size != 0 && size <= kPackedImageMaxBytes ? size : 0;
 }
 
@@ -76,7 +80,7 @@ int UnpackImage(const uint8_t* packed, size_t packedSize, uint8_t* bitmap, size_
   }
   const size_t offset = ImagePixelsOffset(bitmap, size);
   if (offset == 0) return 0;
-  const size_t stride = (static_cast<size_t>(ReadLittle32(bitmap + 4)) + 3) & ~size_t{3};
+  const size_t stride = ImageRowBytes(bitmap);
   for (size_t row = offset; row < size; row += stride) {
     for (size_t i = row + 1; i < row + stride; ++i) bitmap[i] = static_cast<uint8_t>(bitmap[i] + bitmap[i - 1]);
   }

@@ -11,6 +11,12 @@
 // More than any image of the program needs; a larger announced size is taken as damage.
 constexpr size_t kPackedImageMaxBytes = size_t{4} << 20;
 
+// A 32-bit field of the bitmap's headers (least significant byte first).
+uint32_t LittleEndian32(const uint8_t* p);
+
+// Bytes per row of a bitmap that ImagePixelsOffset accepted: its width padded to 4.
+size_t ImageRowBytes(const uint8_t* bitmap);
+
 // Where the rows of an 8-bit bitmap of size bytes begin (header and colour table before them);
 // 0 when it is no such bitmap or its rows do not fill it exactly.
 size_t ImagePixelsOffset(const uint8_t* bitmap, size_t size);

@@ -9,18 +9,13 @@ namespace {
 constexpr size_t kFileHeaderSize = 14;  // BITMAPFILEHEADER
 constexpr unsigned kDictionarySize = 4096;
 
-uint32_t ReadLittle32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
 }  // namespace
 
 std::vector<uint8_t> PackImage(const uint8_t* bitmap, size_t size) {
   const size_t offset = ImagePixelsOffset(bitmap, size);
   if (offset == 0 || size > kPackedImageMaxBytes) return {};
   std::vector<uint8_t> rows(bitmap, bitmap + size);
-  const size_t stride = (static_cast<size_t>(ReadLittle32(bitmap + 4)) + 3) & ~size_t{3};
+  const size_t stride = ImageRowBytes(bitmap);
   for (size_t row = offset; row < size; row += stride) {
     for (size_t i = row + stride - 1; i > row; --i) rows[i] = static_cast<uint8_t>(rows[i] - rows[i - 1]);
   }
@@ -35,6 +30,6 @@ std::vector<uint8_t> BitmapOfBmpFile(const std::vector<uint8_t>& file) {
   if (file.size() <= kFileHeaderSize || file[0] != 'B' || file[1] != 'M') return {};
   std::vector<uint8_t> bitmap(file.begin() + kFileHeaderSize, file.end());
   const size_t offset = ImagePixelsOffset(bitmap.data(), bitmap.size());
-  if (offset == 0 || ReadLittle32(file.data() + 10) != kFileHeaderSize + offset) return {};
+  if (offset == 0 || LittleEndian32(file.data() + 10) != kFileHeaderSize + offset) return {};
   return bitmap;
 }
