@@ -12,6 +12,7 @@
 #include "engine/records.h"
 #include "engine/setup_path_display.h"
 #include "engine/source_reader.h"
+#include "engine/unpack_job.h"
 
 FileHandle g_sourceFile = kNoFile;
 FileHandle g_outputFile = kNoFile;
@@ -271,7 +272,10 @@ int ExtractEntries() {
   if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
-  MergeArchiveRecords();
+  if (!MergeArchiveRecords()) {
+    ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
+    return 0;
+  }
   if (setupCall) {
     SendSetupPercent(entryCount, entryCount, &lastPercent);
   } else {

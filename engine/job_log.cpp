@@ -24,6 +24,8 @@ constexpr int kReasonChars = 768;
 // it lasts (some systems, Wine among them, find the end and write there in two steps).
 constexpr uint64_t kLogWriteLockOffset = 1ull << 62;
 constexpr uint32_t kLogWriteLockBoundMs = 5000;  // then the block is written without the lock
+// A run killed in the middle loses at most about this much of its lines.
+constexpr uint32_t kGatherMs = 1000;
 
 struct JobLog {
   char path[kPathBuffer];
@@ -32,6 +34,7 @@ struct JobLog {
   char run[112];               // names the run on each of its lines: computer and process id
   char buffer[kLogBufferSize];
   uint32_t used;
+  uint32_t oldestTick;         // when the oldest gathered line was added
   int writeFailed;
   char reason[kReasonChars];
 };
@@ -81,7 +84,10 @@ void AppendLine(const char* ansi) {
   std::memcpy(at, stamp, stampLength);
   const uint32_t textLength = OsTextToUtf8(ansi, CodePageAnsi, at + stampLength, 3 * kLineChars + 1);
   std::memcpy(at + stampLength + textLength, "\r\n", 2);
+  const uint32_t tick = OsTickCount();
+  if (g_log.used == 0) g_log.oldestTick = tick;
   g_log.used += stampLength + textLength + 2;
+  if (tick - g_log.oldestTick >= kGatherMs) WriteGathered();
 }
 
 void FormatInto(char* text, size_t size, const char* format, va_list arguments) {
@@ -159,6 +165,17 @@ void LogLine(const char* format, ...) {
   AppendLine(text);
 }
 
+void LogLineNow(const char* format, ...) {
+  if (g_log.file == kNoFile) return;
+  char text[kLineChars];
+  va_list arguments;
+  va_start(arguments, format);
+  FormatInto(text, sizeof text, format, arguments);
+  va_end(arguments);
+  AppendLine(text);
+  WriteGathered();
+}
+
 void SetLogReason(const char* format, ...) {
   if (g_log.file == kNoFile || g_log.reason[0] != '\0') return;
   va_list arguments;
@@ -175,7 +192,7 @@ void LogRunStart(const char* mode, const char* commandLine) {
 
 void LogRunEnded(const char* reason) {
   SetLogReason("%s", reason);
-  LogLine("end before the job: exit code -1: %s", g_log.reason);
+  LogLineNow("end before the job: exit code -1: %s", g_log.reason);
 }
 
 void LogJobStart() {
@@ -199,13 +216,13 @@ void LogFreeSpace(const char* root, uint64_t freeBytes, uint64_t required) {
           static_cast<unsigned long long>(required));
 }
 
-void LogBackup(const char* backup) { LogLine("existing target moved aside to %s", backup); }
+void LogBackup(const char* backup) { LogLineNow("existing target moved aside to %s", backup); }
 
 void LogTargetExistsAnswer(int32_t answer) {
   static const char* const kAnswers[] = {"cancel: nothing is changed", "rename, delete the backup after success",
                                          "rename and keep the backup"};
   if (answer == TargetExistsCancel) SetLogReason("The existing target directory was to stay as it is (cancel).");
-  LogLine("target exists; answer: %s", answer >= 0 && answer <= 2 ? kAnswers[answer] : "unknown");
+  LogLineNow("target exists; answer: %s", answer >= 0 && answer <= 2 ? kAnswers[answer] : "unknown");
 }
 
 void LogJobStop(int questionType, MessageLParam argument) {
@@ -229,7 +246,7 @@ void LogJobStop(int questionType, MessageLParam argument) {
     default: std::snprintf(text, sizeof text, "question %d", questionType); break;
   }
   SetLogReason("%s", text);
-  LogLine("stop: %s", text);
+  LogLineNow("stop: %s", text);
 }
 
 void LogDirectoryEntry(const char* path) { LogLine("directory %s", path); }
@@ -283,7 +300,7 @@ void LogUnreadableHeader(uint32_t index, uint32_t count) {
 void LogStopAfterEntry(uint32_t index, uint32_t count, const char* path) {
   SetLogReason("The setup program stopped the job after entry %lu of %lu.", static_cast<unsigned long>(index),
                static_cast<unsigned long>(count));
-  LogLine("stop requested by the setup program after entry %lu of %lu (%s)", static_cast<unsigned long>(index),
+  LogLineNow("stop requested by the setup program after entry %lu of %lu (%s)", static_cast<unsigned long>(index),
           static_cast<unsigned long>(count), path);
 }
 
@@ -291,28 +308,31 @@ void LogStopSeen(uint32_t entriesDone, uint32_t count) {
   if (g_log.file == kNoFile || !StopRequestedNow()) return;
   SetLogReason("The job was stopped after %lu of %lu entries.", static_cast<unsigned long>(entriesDone),
                static_cast<unsigned long>(count));
-  LogLine("stopped after %lu of %lu entries", static_cast<unsigned long>(entriesDone), static_cast<unsigned long>(count));
+  LogLineNow("stopped after %lu of %lu entries", static_cast<unsigned long>(entriesDone), static_cast<unsigned long>(count));
 }
 
 void LogRollBack(const char* target, const char* backup) {
   if (g_log.file == kNoFile) return;
+  if (backup[0] == '\0') {
+    LogLineNow("roll-back: what was unpacked into %s is deleted", target);
+    return;
+  }
   LogLine("roll-back: what was unpacked into %s is deleted", target);
-  if (backup[0] == '\0') return;
   if (OsPathExists(backup)) {
-    LogLine("roll-back: the backup %s could not be moved back; it stays under that name", backup);
+    LogLineNow("roll-back: the backup %s could not be moved back; it stays under that name", backup);
   } else {
-    LogLine("roll-back: the backup %s is back as %s", backup, target);
+    LogLineNow("roll-back: the backup %s is back as %s", backup, target);
   }
 }
 
 void LogBackupOutcome(const char* backup, int deleteBackup) {
   if (g_log.file == kNoFile || backup[0] == '\0') return;
   if (deleteBackup != 1) {
-    LogLine("backup kept: %s", backup);
+    LogLineNow("backup kept: %s", backup);
   } else if (OsPathExists(backup)) {
-    LogLine("backup could not be deleted completely: %s", backup);
+    LogLineNow("backup could not be deleted completely: %s", backup);
   } else {
-    LogLine("backup deleted: %s", backup);
+    LogLineNow("backup deleted: %s", backup);
   }
 }
 

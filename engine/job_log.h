@@ -18,8 +18,12 @@ int JobLogOpen();
 void FlushJobLog();  // writes what is gathered
 void CloseJobLog();  // flushes, notes a failed write, closes
 
-// One line of ANSI text (printf form; line breaks in it become blanks).
+// One line of ANSI text (printf form; line breaks in it become blanks). Gathered lines reach the
+// file at the latest with the first line added a second after the oldest of them.
 void LogLine(const char* format, ...);
+// The same, written to the file before the call returns: for the lines that must survive a run
+// killed right after them (a wait, a question, a recovery, a stop, the backup, a change of phase).
+void LogLineNow(const char* format, ...);
 // The sentence that the outcome line gives as the reason; the first failure's stays.
 void SetLogReason(const char* format, ...);
 

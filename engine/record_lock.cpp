@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "discovery/job_settings.h"
+#include "engine/archive_dir_wait.h"
+#include "engine/job_log.h"
 
 namespace {
 
@@ -53,40 +55,26 @@ FileHandle OpenArchiveDirFile(const char* dir, ArchiveDirOpening* opening) {
 
 void SetMergeLockBoundForTests(uint32_t milliseconds) { g_mergeBoundForTests = milliseconds; }
 
+namespace {
+
+FileHandle OpenForMerge(void* context, int* /*missing*/) { return OpenArchiveDirFile(static_cast<const char*>(context)); }
+
+}  // namespace
+
 FileHandle OpenRecordsForMerge(const char* dir) {
-  char path[kPathBuffer];
-  if (!ArchiveDirPath(path, dir)) return kNoFile;
+  ArchiveDirWait wait = {};
+  wait.dir = dir;
+  wait.offset = kRecordMergeLockOffset;
   // The bound is kept by the clock: a sleep lasts longer than asked (on Windows a whole timer tick).
-  const uint32_t bound = g_mergeBoundForTests != 0 ? g_mergeBoundForTests : kLockWaitBoundMs;
-  const uint32_t start = OsTickCount();
-  uint32_t openFailedSince = 0;
-  int openFailing = 0;
-  for (int staleFiles = 0;;) {
-    const FileHandle file = OpenArchiveDirFile(dir);
-    if (file == kNoFile) {
-      if (!openFailing) openFailedSince = OsTickCount();
-      openFailing = 1;
-      if (OsTickCount() - openFailedSince >= kArchiveDirOpenRetryMs) return kNoFile;
-      OsSleep(kArchiveDirOpenPollMs);
-      continue;
-    }
-    openFailing = 0;
-    for (;;) {
-      const LockResult result = OsTryLockFileByte(file, kRecordMergeLockOffset);
-      // A file that has lost its name: the records go into the new one. (A system that cannot tell
-      // is taken at its word after a few tries.)
-      if (result == LockTaken && (OsPathNamesOpenFile(path, file) || staleFiles >= kStaleFileTries)) return file;
-      if (result == LockTaken) {
-        OsUnlockFileByte(file, kRecordMergeLockOffset);
-        OsCloseFile(file);
-        ++staleFiles;
-        OsSleep(kArchiveDirOpenPollMs);
-        break;
-      }
-      if (result == LockUnavailable || OsTickCount() - start >= bound) return file;
-      OsSleep(kMergePollMs);
-    }
-  }
+  wait.boundMs = g_mergeBoundForTests != 0 ? g_mergeBoundForTests : kLockWaitBoundMs;
+  wait.startTick = OsTickCount();
+  wait.pollMs = kMergePollMs;
+  wait.open = OpenForMerge;
+  wait.context = const_cast<char*>(dir);
+  FileHandle file = kNoFile;
+  const ArchiveDirWaitResult result = WaitForArchiveDirLock(wait, &file);
+  if (result == WaitRanOut) LogLine("merge: the lock in %s\archive.dir stayed taken; the merge goes on without it", dir);
+  return file;
 }
 
 void UnlockRecordsForMerge(FileHandle file) { OsUnlockFileByte(file, kRecordMergeLockOffset); }

@@ -32,9 +32,9 @@ FileHandle OpenArchiveDirFile(const char* dir, ArchiveDirOpening* opening = null
 
 // Opens a directory's "archive.dir" and waits until its merge lock is taken, in the file that the
 // name leads to at that moment (a file deleted meanwhile by a run that took back its claim is left
-// for the new one). kNoFile when it cannot be opened; without the lock, but open, when the file
-// system has no locks or the wait has lasted kLockWaitBoundMs by the clock: the merge then goes on
-// as it did without them.
+// for the new one). kNoFile when it cannot be opened or locked within kLockWaitBoundMs by the clock
+// (the error is logged); without the lock, but open, when the file system has no locks or another
+// run's merge held it for the whole bound: the merge then goes on as it did without them.
 FileHandle OpenRecordsForMerge(const char* dir);
 void UnlockRecordsForMerge(FileHandle file);
 

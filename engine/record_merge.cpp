@@ -4,6 +4,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/archive_dir_wait.h"
 #include "engine/job_log.h"
 #include "engine/record_lock.h"
 #include "engine/records.h"
@@ -148,10 +149,10 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
 }
 
 // Step 3: the archive's record in its parent's "archive.dir": by name, else the last free slot, else appended.
-void RegisterInParent(const char* ownRecord, const char* parentDir) {
+int RegisterInParent(const char* ownRecord, const char* parentDir) {
   // Other runs merging into this file wait from here to the write.
   const FileHandle file = OpenRecordsForMerge(parentDir);
-  if (file == kNoFile) return;
+  if (file == kNoFile) return 0;
   char name[kRecordTagsSize];
   ReadRecordTag(ownRecord, TagName, name, sizeof name);
   char found[kRecordSize];
@@ -161,12 +162,16 @@ void RegisterInParent(const char* ownRecord, const char* parentDir) {
   UnlockRecordsForMerge(file);
   LogRecordWritten(parentDir, kArchiveDir, slot, scan.count);
   OsCloseFile(file);
+  return 1;
 }
 
 // Step 4.3/4.4 for one ancestor; 1 when it was registered already, so that the walk ends.
 int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
   const FileHandle file = OpenRecordsForMerge(parentDir);
-  if (file == kNoFile) return 0;
+  if (file == kNoFile) {
+    LogLineNow("merge: %s is not registered in %s (its records could not be locked)", ancestorPath, parentDir);
+    return 1;  // never written without the lock; the next run into the tree registers it
+  }
   char record[kRecordSize];
   const RecordScan scan = ScanRecords(file, TagPath, ancestorPath, record);
   if (scan.match >= 0) {
@@ -191,7 +196,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
 
 }  // namespace
 
-void MergeArchiveRecords() {
+int MergeArchiveRecords() {
   char root[kPathBuffer];
   ArchiveRootOem(root);
   char nameOem[kNameBuffer];
@@ -200,19 +205,24 @@ void MergeArchiveRecords() {
 
   char ownRecord[kRecordSize];
   RefreshOwnRecord(ownRecord, root, nameOem);
-  if (IsTopLevelPath(root)) return;  // a top-level archive is registered nowhere
+  if (IsTopLevelPath(root)) return 1;  // a top-level archive is registered nowhere
 
   char parentDir[kPathBuffer];
-  if (!ParentDirectory(parentDir, g_jobSettings.targetDir)) return;
-  RegisterInParent(ownRecord, parentDir);
+  if (!ParentDirectory(parentDir, g_jobSettings.targetDir)) return 1;
+  // Nothing above the target is written yet: a run that cannot lock the parent's records stops.
+  if (!RegisterInParent(ownRecord, parentDir)) {
+    SetLogReason("The records in %s could not be locked: %s.", parentDir, ArchiveDirWaitError());
+    return 0;
+  }
 
   // The walk climbs the archive root and the target tree side by side. It ends where the target
   // tree has no higher directory, rather than going on with a path that has lost its root.
   char ancestorPath[kPathBuffer];
   CopyBounded(ancestorPath, kPathChars, root);
   for (int level = 0; level < kAncestorLevels; ++level) {
-    if (!ParentDirectory(ancestorPath, ancestorPath) || IsTopLevelPath(ancestorPath)) return;
-    if (!ParentDirectory(parentDir, parentDir)) return;
-    if (RegisterAncestor(ancestorPath, parentDir)) return;
+    if (!ParentDirectory(ancestorPath, ancestorPath) || IsTopLevelPath(ancestorPath)) return 1;
+    if (!ParentDirectory(parentDir, parentDir)) return 1;
+    if (RegisterAncestor(ancestorPath, parentDir)) return 1;
   }
+  return 1;
 }

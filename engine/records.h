@@ -23,7 +23,8 @@ extern uint32_t g_recordFill;
 // writeBlock callback of explodeStream; userParameter is the address of the int record file kind.
 void WriteRecords(char* buffer, uint32_t* count, void* kindAddress);
 void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records);
-void MergeArchiveRecords();
+// 0 when the parent's records could not be locked: nothing above the target was written.
+int MergeArchiveRecords();
 int IsTopLevelPath(const char* path);
 
 // Field access shared by the rewriting and the merge. Values are little-endian.

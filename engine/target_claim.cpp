@@ -17,12 +17,21 @@
 //   that was about to use one makes it again (every try of the claim makes what is missing).
 // Each try of the wait opens the file anew and closes it while it waits, so that a waiter holds no
 // handle that would keep a deleted file or its directory in place.
+//
+// Nested targets take turns: a run also holds the byte of every directory above its target, as far
+// as the merge registers there, in a shared way (each in that directory's parent's "archive.dir",
+// where a run into that directory holds it exclusively). Runs into siblings and into directories
+// below one another share those bytes; a run into a directory and one into a directory inside it
+// meet on one byte, shared against exclusive. The bytes are taken from the top down, so that no two
+// runs can wait for each other. A run of an older version takes only its own byte: it still keeps
+// out runs into the directories above it, and runs into its target.
 #include "engine/target_claim.h"
 
 #include <cstring>
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/archive_dir_wait.h"
 #include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/record_lock.h"
@@ -37,16 +46,27 @@ constexpr int kFileNameField = 1016;   // progress page: name of the file being 
 constexpr int kDirectoryField = 1014;  // progress page: directory being written
 constexpr int kFieldChars = 300;
 
-struct TargetClaim {
+// One byte of the claim: the target's own (exclusive), or that of a directory above it (shared).
+struct ClaimLevel {
   FileHandle file;
   uint64_t offset;
-  char path[kPathBuffer];     // the parent's "archive.dir"
-  char parent[kPathBuffer];
+  char parent[kPathBuffer];   // the directory whose "archive.dir" holds the byte
+  char claimed[kPathBuffer];  // the directory the byte stands for
   int foundNone;              // a try found no "archive.dir": an empty one there is a claim's
   int madeWritable;           // a try cleared its read-only attribute
+  int shared;
+};
+// The claims of the levels above the target follow the merge's walk, which has this bound too.
+constexpr int kClaimLevels = 52;
+
+struct TargetClaim {
+  ClaimLevel levels[kClaimLevels];  // from the top down; the last is the target's own
+  int count;
+  int mayMake;
+  char parent[kPathBuffer];   // the target's parent, where the claim makes the missing directories
   size_t highestMadeLength;   // length of the highest directory made for the claim; 0: none
 };
-TargetClaim g_claim = {kNoFile, 0, "", "", 0, 0, 0};
+TargetClaim g_claim;
 uint32_t g_boundForTests;
 
 // What the page's two fields showed before the wait, put back when it ends.
@@ -58,12 +78,11 @@ struct PageFields {
 PageFields g_fields;
 
 void ForgetClaim() {
-  if (g_claim.file != kNoFile) OsCloseFile(g_claim.file);
-  g_claim.file = kNoFile;
-  g_claim.path[0] = '\0';
+  for (int k = 0; k < g_claim.count; ++k) {
+    if (g_claim.levels[k].file != kNoFile) OsCloseFile(g_claim.levels[k].file);
+  }
+  g_claim.count = 0;
   g_claim.parent[0] = '\0';
-  g_claim.foundNone = 0;
-  g_claim.madeWritable = 0;
   g_claim.highestMadeLength = 0;
 }
 
@@ -107,7 +126,7 @@ void ShowWaiting(const char* target) {
 
 // The wait is over: the page shows again what it showed before, and the log says how it ended.
 void EndWaiting(uint32_t start, const char* how) {
-  LogLine("wait ended after %lu ms: %s", static_cast<unsigned long>(OsTickCount() - start), how);
+  LogLineNow("wait ended after %lu ms: %s", static_cast<unsigned long>(OsTickCount() - start), how);
   if (!g_fields.shown) return;
   g_fields.shown = 0;
   WaitWhileWorkerHeld();
@@ -116,7 +135,7 @@ void EndWaiting(uint32_t start, const char* how) {
 
 // One step of the wait: the setup program is asked whether to stop, as after each entry, and its
 // window kept alive; then the job's stop check. 0 when the job is to stop.
-int KeepWaiting() {
+int KeepWaiting(void*) {
   if (g_jobSettings.setupCall) {
     const MessageResult reply = OsSendMessage(g_jobSettings.parentWindow, UM_SETUP_QUERY_STOP, 0, 0);
     g_workerState.stopRequested = reply != 0 ? 1 : 0;
@@ -125,26 +144,116 @@ int KeepWaiting() {
   return CheckStopRequested() ? 0 : 1;
 }
 
-// One try: the parent's "archive.dir" opened (made when it may be), what that changed noted.
-FileHandle OpenClaimFile(int mayMake) {
-  if (!mayMake && !OsPathExists(g_claim.path)) return kNoFile;
-  if (mayMake) MakeDirectories(g_claim.parent);
+struct ClaimWait {
+  ClaimLevel* level;  // the level being claimed
+  const char* target;
+  uint32_t bound;
+  uint32_t start;
+  int waiting;
+};
+
+// One try: the level's "archive.dir" opened (made when it may be), what that changed noted.
+FileHandle OpenClaimFile(void* context, int* missing) {
+  ClaimLevel& level = *static_cast<ClaimWait*>(context)->level;
+  char path[kPathBuffer];
+  if (!ArchiveDirPath(path, level.parent)) return kNoFile;
+  if (!g_claim.mayMake && !OsPathExists(path)) {
+    *missing = 1;
+    return kNoFile;
+  }
+  if (g_claim.mayMake) MakeDirectories(g_claim.parent);
   ArchiveDirOpening opening;
-  const FileHandle file = OpenArchiveDirFile(g_claim.parent, &opening);
-  if (opening.attributes == kInvalidAttributes) g_claim.foundNone = 1;
-  if (opening.madeWritable) g_claim.madeWritable = 1;
+  const FileHandle file = OpenArchiveDirFile(level.parent, &opening);
+  if (opening.attributes == kInvalidAttributes) level.foundNone = 1;
+  if (opening.madeWritable) level.madeWritable = 1;
   return file;
 }
 
-// Whether any other run holds a lock in the claim file: every byte of the locks but this run's own.
-int OtherRunsInClaimFile() {
-  const uint64_t below = g_claim.offset - kRecordMergeLockOffset;
-  const uint64_t above = kRecordMergeLockOffset + kRecordLockRegionLength - (g_claim.offset + 1);
-  if (OsTryLockFileRange(g_claim.file, kRecordMergeLockOffset, below) != LockTaken) return 1;
-  const int busy = OsTryLockFileRange(g_claim.file, g_claim.offset + 1, above) != LockTaken;
-  if (!busy) OsUnlockFileRange(g_claim.file, g_claim.offset + 1, above);
-  OsUnlockFileRange(g_claim.file, kRecordMergeLockOffset, below);
+void StartWaiting(void* context) {
+  ClaimWait& wait = *static_cast<ClaimWait*>(context);
+  if (wait.waiting) return;
+  wait.waiting = 1;
+  char path[kPathBuffer];
+  ArchiveDirPath(path, wait.level->parent);
+  if (wait.level->shared) {
+    LogLineNow("wait: another run is installing into %s, which holds %s (its claim is a lock in %s); "
+               "waiting for it to end, at most %lu s",
+               wait.level->claimed, wait.target, path, static_cast<unsigned long>((wait.bound + 999) / 1000));
+  } else {
+    LogLineNow("wait: another run is installing into %s (its claim is a lock in %s); "
+               "waiting for it to end, at most %lu s",
+               wait.target, path, static_cast<unsigned long>((wait.bound + 999) / 1000));
+  }
+  ShowWaiting(wait.target);
+}
+
+// Whether any other run holds a lock in a level's file: every byte of the locks but this run's own.
+int OtherRunsInClaimFile(const ClaimLevel& level) {
+  const uint64_t below = level.offset - kRecordMergeLockOffset;
+  const uint64_t above = kRecordMergeLockOffset + kRecordLockRegionLength - (level.offset + 1);
+  if (OsTryLockFileRange(level.file, kRecordMergeLockOffset, below) != LockTaken) return 1;
+  const int busy = OsTryLockFileRange(level.file, level.offset + 1, above) != LockTaken;
+  if (!busy) OsUnlockFileRange(level.file, level.offset + 1, above);
+  OsUnlockFileRange(level.file, kRecordMergeLockOffset, below);
   return busy;
+}
+
+// The levels of the claim: the directories above the target as far as the merge registers them
+// (its walk climbs the archive root and the target side by side), then the target.
+int PlanClaimLevels(const char* target) {
+  char above[kClaimLevels][kPathBuffer];
+  int count = 0;
+  char root[kPathBuffer];
+  char directory[kPathBuffer];
+  CopyBounded(root, kPathChars, g_jobSettings.archiveRoot);
+  CopyBounded(directory, kPathChars, target);
+  while (count < kClaimLevels - 1 && ParentDirectory(root, root) && !IsTopLevelPath(root) &&
+         ParentDirectory(directory, directory)) {
+    CopyBounded(above[count++], kPathChars, directory);
+  }
+  g_claim.count = 0;
+  for (int k = count; k >= 0; --k) {
+    ClaimLevel& level = g_claim.levels[g_claim.count];
+    const char* claimed = k == 0 ? target : above[k - 1];
+    if (!ParentDirectory(level.parent, claimed) || level.parent[0] == '\0') continue;
+    CopyBounded(level.claimed, kPathChars, claimed);
+    level.file = kNoFile;
+    level.offset = TargetClaimOffset(claimed);
+    level.foundNone = 0;
+    level.madeWritable = 0;
+    level.shared = k != 0;
+    ++g_claim.count;
+  }
+  return g_claim.count > 0 && !g_claim.levels[g_claim.count - 1].shared;
+}
+
+// What the claim of one level made or changed is taken back where no other run uses it.
+void TakeBackLevel(ClaimLevel& level, int restoreReadOnly) {
+  char path[kPathBuffer];
+  ArchiveDirPath(path, level.parent);
+  if (restoreReadOnly && level.file != kNoFile && level.madeWritable && !level.foundNone) {
+    if (OtherRunsInClaimFile(level)) {
+      LogLine("claim: %s stays writable (another run is in it)", path);
+    } else {
+      const uint32_t attributes = OsGetAttributes(path);
+      if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) == 0 &&
+          OsSetAttributes(path, attributes | kAttrReadOnly)) {
+        LogLine("claim: %s is read-only again", path);
+      }
+    }
+  }
+  if (level.file != kNoFile) {
+    OsUnlockFileByte(level.file, level.offset);
+    OsCloseFile(level.file);
+    level.file = kNoFile;
+  }
+  if (level.foundNone) {
+    if (OsDeleteUnusedEmptyFile(path, kRecordMergeLockOffset, kRecordLockRegionLength)) {
+      LogLine("claim: %s, made for the claim, is deleted", path);
+    } else if (OsPathExists(path) && restoreReadOnly) {
+      LogLine("claim: %s, made for a claim, stays (not empty or in use by another run)", path);
+    }
+  }
 }
 
 void RemoveMadeDirectories() {
@@ -173,102 +282,72 @@ int TakeTargetClaim() {
   ReleaseTargetClaim();
   char target[kPathBuffer];
   StripTrailingBackslash(target, CopyBounded(target, kPathChars, g_jobSettings.targetDir));
-  if (!ParentDirectory(g_claim.parent, target) || g_claim.parent[0] == '\0' ||
-      !ArchiveDirPath(g_claim.path, g_claim.parent)) {
+  if (!PlanClaimLevels(target)) {
     ForgetClaim();
     return 1;
   }
+  CopyBounded(g_claim.parent, kPathChars, g_claim.levels[g_claim.count - 1].parent);
   // A top-level archive is registered nowhere: its parent gets no "archive.dir" for the claim.
-  const int mayMake = !IsTopLevelPath(g_jobSettings.archiveRoot);
-  g_claim.offset = TargetClaimOffset(target);
+  g_claim.mayMake = !IsTopLevelPath(g_jobSettings.archiveRoot);
 
-  const uint32_t bound = g_boundForTests != 0 ? g_boundForTests : kLockWaitBoundMs;
-  const uint32_t start = OsTickCount();
-  uint32_t openFailedSince = 0;
-  int openFailing = 0;
-  int waiting = 0;
-  int staleFiles = 0;
-  for (;;) {
-    const FileHandle file = OpenClaimFile(mayMake);
-    if (file == kNoFile) {
-      if (!mayMake) return 1;
-      if (!openFailing) openFailedSince = OsTickCount();
-      openFailing = 1;
-      if (OsTickCount() - openFailedSince < kArchiveDirOpenRetryMs) {
-        OsSleep(kArchiveDirOpenPollMs);
-        continue;
-      }
-      if (waiting) EndWaiting(start, "nowhere to claim, the job goes on");
-      return 1;  // nowhere to claim: the job runs as it did without claims
+  ClaimWait claimWait = {nullptr, target, g_boundForTests != 0 ? g_boundForTests : kLockWaitBoundMs, OsTickCount(), 0};
+  for (int k = 0; k < g_claim.count; ++k) {
+    ClaimLevel& level = g_claim.levels[k];
+    claimWait.level = &level;
+    ArchiveDirWait wait = {};
+    wait.dir = level.parent;
+    wait.offset = level.offset;
+    wait.shared = level.shared;
+    wait.boundMs = claimWait.bound;
+    wait.startTick = claimWait.start;
+    wait.pollMs = kClaimPollMs;
+    wait.open = OpenClaimFile;
+    wait.startWaiting = StartWaiting;
+    wait.keepWaiting = KeepWaiting;
+    wait.context = &claimWait;
+    const ArchiveDirWaitResult result = WaitForArchiveDirLock(wait, &level.file);
+    switch (result) {
+      case WaitLocked: continue;
+      case WaitNoLocks:
+      case WaitNoFile:
+        if (level.file != kNoFile) OsCloseFile(level.file);
+        level.file = kNoFile;
+        continue;  // nowhere to claim: the job runs as it did without claims
+      case WaitRanOut:
+        OsCloseFile(level.file);
+        level.file = kNoFile;
+        EndWaiting(claimWait.start, "it ran out");
+        ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
+        return 0;
+      case WaitFailed:
+        EndWaiting(claimWait.start, "the claim could not be taken");
+        SetLogReason("The claim on %s could not be taken: %s.", target, ArchiveDirWaitError());
+        ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
+        return 0;
+      case WaitStopped:
+        EndWaiting(claimWait.start, "the job was stopped");
+        return 0;
     }
-    openFailing = 0;
-    const LockResult result = OsTryLockFileByte(file, g_claim.offset);
-    if (result == LockTaken && (OsPathNamesOpenFile(g_claim.path, file) || staleFiles >= kStaleFileTries)) {
-      g_claim.file = file;
-      if (waiting) EndWaiting(start, "the target is free, claimed");
-      return 1;
-    }
-    if (result == LockTaken) {  // the file has lost its name: the claim goes into the one there now
-      OsUnlockFileByte(file, g_claim.offset);
-      OsCloseFile(file);
-      ++staleFiles;
-      OsSleep(kArchiveDirOpenPollMs);
-      continue;
-    }
-    OsCloseFile(file);
-    if (result == LockUnavailable) {
-      if (waiting) EndWaiting(start, "no locks here, the job goes on");
-      return 1;
-    }
-    if (!waiting) {
-      waiting = 1;
-      LogLine("wait: another run is installing into %s (its claim is a lock in %s); "
-              "waiting for it to end, at most %lu s",
-              target, g_claim.path, static_cast<unsigned long>((bound + 999) / 1000));
-      ShowWaiting(target);
-    }
-    if (OsTickCount() - start >= bound) {
-      EndWaiting(start, "it ran out");
-      ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
-      return 0;
-    }
-    if (!KeepWaiting()) {
-      EndWaiting(start, "the job was stopped");
-      return 0;
-    }
-    OsSleep(kClaimPollMs);
   }
+  if (claimWait.waiting) EndWaiting(claimWait.start, "the target is free, claimed");
+  return 1;
 }
 
 void ReleaseTargetClaim() {
-  if (g_claim.file != kNoFile) OsUnlockFileByte(g_claim.file, g_claim.offset);
+  // Files made only for the bytes above the target stay when the merge wrote into them.
+  for (int k = g_claim.count - 1; k >= 0; --k) {
+    ClaimLevel& level = g_claim.levels[k];
+    if (level.shared) {
+      TakeBackLevel(level, 0);
+    } else if (level.file != kNoFile) {
+      OsUnlockFileByte(level.file, level.offset);
+    }
+  }
   ForgetClaim();
 }
 
 void TakeBackTargetClaim() {
-  if (g_claim.file != kNoFile && g_claim.madeWritable && !g_claim.foundNone) {
-    if (OtherRunsInClaimFile()) {
-      LogLine("claim: %s stays writable (another run is in it)", g_claim.path);
-    } else {
-      const uint32_t attributes = OsGetAttributes(g_claim.path);
-      if (attributes != kInvalidAttributes && (attributes & kAttrReadOnly) == 0 &&
-          OsSetAttributes(g_claim.path, attributes | kAttrReadOnly)) {
-        LogLine("claim: %s is read-only again", g_claim.path);
-      }
-    }
-  }
-  if (g_claim.file != kNoFile) {
-    OsUnlockFileByte(g_claim.file, g_claim.offset);
-    OsCloseFile(g_claim.file);
-    g_claim.file = kNoFile;
-  }
-  if (g_claim.foundNone) {
-    if (OsDeleteUnusedEmptyFile(g_claim.path, kRecordMergeLockOffset, kRecordLockRegionLength)) {
-      LogLine("claim: %s, made for the claim, is deleted", g_claim.path);
-    } else if (OsPathExists(g_claim.path)) {
-      LogLine("claim: %s, made for a claim, stays (not empty or in use by another run)", g_claim.path);
-    }
-  }
+  for (int k = g_claim.count - 1; k >= 0; --k) TakeBackLevel(g_claim.levels[k], 1);
   RemoveMadeDirectories();
   ForgetClaim();
 }

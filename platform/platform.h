@@ -39,14 +39,25 @@ int32_t OsWriteFile(FileHandle file, const void* buffer, uint32_t count);  // by
 int64_t OsSeekFile(FileHandle file, int64_t offset, FileSeekOrigin origin); // new position, -1 on error
 int64_t OsFileLength(FileHandle file);                                      // -1 on error
 void OsCloseFile(FileHandle file);
+// The system's error code of the last call that failed on this thread (GetLastError, errno), and
+// its text as the system gives it (ANSI, one line, at most size - 1 bytes).
+uint32_t OsLastError();
+void OsErrorText(uint32_t code, char* text, uint32_t size);
 
 // ---- byte-range locks, for keeping runs of this program apart (also on other machines) ----
 // An exclusive lock of one byte at `offset` of an open file, far beyond any data, so that readers
 // and writers of the data are never blocked. Not waiting: LockBusy when another handle or process
 // holds it. The system releases it when the file is closed or the process ends in any way.
-enum LockResult { LockTaken = 1, LockBusy = 0, LockUnavailable = -1 };  // unavailable: no locks here
+// LockUnavailable only where the file system has no byte-range locks at all (platform/*/locks.cpp
+// names the errors that mean that); every other error is LockFailed, and OsLastLockError() gives it.
+enum LockResult { LockTaken = 1, LockBusy = 0, LockUnavailable = -1, LockFailed = -2 };
 LockResult OsTryLockFileByte(FileHandle file, uint64_t offset);
 void OsUnlockFileByte(FileHandle file, uint64_t offset);
+// A shared lock of the byte: held by any number of handles at once, LockBusy while another holds it
+// exclusively (and an exclusive lock is LockBusy while any shared one is held).
+LockResult OsTryLockFileByteShared(FileHandle file, uint64_t offset);
+// The system's error code of the last lock call of this thread that gave LockUnavailable or LockFailed.
+uint32_t OsLastLockError();
 // The same for `length` bytes from `offset`: LockBusy when another holds any byte of the range.
 LockResult OsTryLockFileRange(FileHandle file, uint64_t offset, uint64_t length);
 void OsUnlockFileRange(FileHandle file, uint64_t offset, uint64_t length);

@@ -12,6 +12,15 @@ typedef int (*DiskFreeSpaceQuery)(const char* root, uint32_t* sectorsPerCluster,
                                   uint32_t* freeClusters);
 void OsSetDiskFreeSpaceQuery(DiskFreeSpaceQuery query);
 
+// The next `count` byte-range lock tries (count < 0: every one until this is called with 0) fail
+// with the system error `error` (a Win32 error code, an errno value on POSIX), as the system would
+// report it. 0 restores the real locks.
+void OsSetLockErrorForTests(uint32_t error, int count);
+// Called by OsDeleteUnusedEmptyFile once it has found the file empty and unused, at the moment
+// before its name goes away. nullptr: nothing is called.
+typedef void (*DeletionWindowHook)(const char* path);
+void OsSetDeletionWindowHookForTests(DeletionWindowHook hook);
+
 #ifndef _WIN32
 // ---- POSIX side only ----
 // Windows paths are mapped onto host folders: X:\a\b -> <drive X>/a/b, \\srv\share\a -> <unc>/srv/share/a.

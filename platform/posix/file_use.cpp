@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "platform/posix/posix_internal.h"
 
 int OsPathNamesOpenFile(const char* path, FileHandle file) {
@@ -25,13 +26,17 @@ int OsDeleteUnusedEmptyFile(const char* path, uint64_t lockOffset, uint64_t lock
   if (fd < 0) return 0;
   struct stat info;
   int deleted = 0;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0 &&
-      OsTryLockFileRange(fd, lockOffset, lockLength) == LockTaken) {
-    OsUnlockFileRange(fd, lockOffset, lockLength);
-    if (unlink(host) == 0) {
-      ForgetAttributes(host);
-      deleted = 1;
+  // The locks stay held until the name is gone: a run that locks the file after them finds that its
+  // name no longer leads to it, and goes to the file the name leads to then.
+  if (OsTryLockFileRange(fd, lockOffset, lockLength) == LockTaken) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0 && OsPathNamesOpenFile(path, fd)) {
+      OsEnterDeletionWindow(path);
+      if (unlink(host) == 0) {
+        ForgetAttributes(host);
+        deleted = 1;
+      }
     }
+    OsUnlockFileRange(fd, lockOffset, lockLength);
   }
   close(fd);
   return deleted;

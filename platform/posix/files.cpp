@@ -184,7 +184,10 @@ FileHandle OsOpenFile(const char* path, FileOpenMode mode) {
   if (existed) {
     if (S_ISDIR(info.st_mode)) return kNoFile;
     uint32_t attributes = AttributesOfHost(host, info);
-    if (mode != FileOpenRead && (attributes & kAttrReadOnly) != 0) return kNoFile;
+    if (mode != FileOpenRead && (attributes & kAttrReadOnly) != 0) {
+      errno = EACCES;  // as Windows refuses it
+      return kNoFile;
+    }
   }
   int fd = open(host, flags | O_CLOEXEC, 0666);
   if (fd < 0) return kNoFile;

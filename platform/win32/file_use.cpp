@@ -1,7 +1,11 @@
 // Whether a name still leads to an open file, and the deletion of an empty file nobody uses.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 namespace {
 
@@ -12,6 +16,19 @@ int SameFile(HANDLE a, HANDLE b) {
   if (!GetFileInformationByHandle(a, &first) || !GetFileInformationByHandle(b, &second)) return 0;
   return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
          first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// A name of its own beside the file, for the moment between its rename and its deletion.
+int DeletionName(char* name, size_t size, const char* path) {
+  const char* last = std::strrchr(path, '\\');
+  const size_t directory = last != nullptr ? static_cast<size_t>(last - path) + 1 : 0;
+  char tail[40];
+  std::snprintf(tail, sizeof tail, "~zd%08lx%08lx.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
+                static_cast<unsigned long>(GetTickCount()));
+  if (directory + std::strlen(tail) >= size) return 0;
+  std::memcpy(name, path, directory);
+  std::strcpy(name + directory, tail);
+  return 1;
 }
 
 }  // namespace
@@ -32,14 +49,23 @@ int OsDeleteUnusedEmptyFile(const char* path, uint64_t lockOffset, uint64_t lock
   HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
-  LARGE_INTEGER size;
   int deleted = 0;
   // Share modes do not reach the handles of another Wine server or of a redirector that ignores
-  // them; byte-range locks do, so the locks of runs still in the file are tried as well.
-  if (GetFileSizeEx(file, &size) && size.QuadPart == 0 &&
-      OsTryLockFileRange(reinterpret_cast<FileHandle>(file), lockOffset, lockLength) == LockTaken) {
+  // them; byte-range locks do, so the locks of runs still in the file are tried as well. They stay
+  // held until the name is gone: the file is renamed first (a deletion alone keeps the name until
+  // the last handle, also another machine's, is closed), so that a run that locks it after them
+  // finds that its name no longer leads to it.
+  char gone[MAX_PATH];
+  if (OsTryLockFileRange(reinterpret_cast<FileHandle>(file), lockOffset, lockLength) == LockTaken) {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart == 0 && DeletionName(gone, sizeof gone, path)) {
+      OsEnterDeletionWindow(path);
+      if (MoveFileA(path, gone)) {
+        deleted = 1;
+        DeleteFileA(gone);  // done when this handle closes
+      }
+    }
     OsUnlockFileRange(reinterpret_cast<FileHandle>(file), lockOffset, lockLength);
-    deleted = DeleteFileA(path) ? 1 : 0;  // done when this handle closes
   }
   CloseHandle(file);
   return deleted;
