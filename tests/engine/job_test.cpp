@@ -3,7 +3,13 @@
 // the current directory inside the target, DeleteTree, setup-call mode, and stops at every point.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "engine/job_log.h"
+#include "engine/progress_messages.h"
+#include "engine/record_lock.h"
+#include "engine/target_claim.h"
+#include "platform/test_hooks.h"
 #include "engine/unpack_job.h"
 #include "tests/engine/job_support.h"
 #include "tests/engine/log_support.h"
@@ -445,6 +451,80 @@ INSTANTIATE_TEST_SUITE_P(Failures, TakeBackTest, ::testing::Values("disk full", 
                              if (c == ' ') c = '_';
                            return name;
                          });
+
+// ---- locks that fail ----
+
+#ifdef _WIN32
+constexpr uint32_t kLockErrorNetwork = ERROR_NETNAME_DELETED;
+constexpr uint32_t kLockErrorNoLocks = ERROR_NOT_SUPPORTED;
+#else
+constexpr uint32_t kLockErrorNetwork = ENOLCK;
+constexpr uint32_t kLockErrorNoLocks = ENOTSUP;
+#endif
+void FailLocksFromNowOn() { OsSetLockErrorForTests(kLockErrorNetwork, -1); }
+
+// A lock error that lasts (a network that has dropped) stops the run in setup-call mode with code 8
+// before it changes anything, at the claim and at the merge, with the system's text in the log; only
+// a file system without locks lets the run go on without them, and its log says so.
+TEST_F(JobTest, ALockErrorThatLastsStopsTheRunAndOnlyMissingLocksLetItGoOn) {
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  const Tree fresh = ReferenceNewTree();
+  MakeOldTarget(target);
+  const std::string records = scratch / "archive.dir";
+  ASSERT_TRUE(WriteBytes(records, ParentRecord("Alte Verbindungen")));
+  const Tree old = Snapshot(target);
+  const std::string log = scratch / "run.log";
+  archiveRoot = "C:\\ARCHIVE\\connect";
+  SetTargetClaimBoundForTests(300);
+  SetMergeLockBoundForTests(300);
+  char errorText[200];
+  OsErrorText(kLockErrorNetwork, errorText, sizeof errorText);
+  for (const char* where : {"claim", "merge"}) {
+    SetJobLogPath(log.c_str());
+    ASSERT_EQ(OpenJobLog(), 1);
+    Prepare(true);
+    if (std::string(where) == "claim") {
+      FailLocksFromNowOn();
+    } else {
+      SetStopCheckObserverForTests(FailLocksFromNowOn);  // from the extraction on
+    }
+    EXPECT_EQ(RunUnpackJob(), 0) << where;
+    SetStopCheckObserverForTests(nullptr);
+    OsSetLockErrorForTests(0, 0);
+    CloseJobLog();
+    EXPECT_EQ(g_jobSettings.error, static_cast<uint32_t>(SetupErrorCannotRename)) << where;
+    EXPECT_EQ(Snapshot(target), old) << where;
+    EXPECT_TRUE(Backups().empty()) << where;
+    Bytes parent;
+    EXPECT_TRUE(ReadBytes(records, &parent) && parent == ParentRecord("Alte Verbindungen")) << where;
+    Bytes text;
+    ASSERT_TRUE(ReadBytes(log, &text));
+    EXPECT_NE(std::string(text.begin(), text.end()).find(errorText), std::string::npos) << where;
+    OsDeleteFile(log.c_str());
+  }
+
+  SetJobLogPath(log.c_str());
+  ASSERT_EQ(OpenJobLog(), 1);
+  Prepare(true);
+  OsSetLockErrorForTests(kLockErrorNoLocks, -1);
+  EXPECT_EQ(RunUnpackJob(), 1);
+  OsSetLockErrorForTests(0, 0);
+  CloseJobLog();
+  SetJobLogPath("");
+  SetTargetClaimBoundForTests(0);
+  SetMergeLockBoundForTests(0);
+  EXPECT_EQ(Snapshot(target), fresh);
+  Bytes text;
+  ASSERT_TRUE(ReadBytes(log, &text));
+  std::string bad;
+  const std::vector<logtest::LogLine> lines = logtest::ParseLog(std::string(text.begin(), text.end()), &bad);
+  ASSERT_GE(lines.size(), 4u);
+  size_t noLocks = 0;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k].text.find("has no byte-range locks") != std::string::npos && k < 10) ++noLocks;
+  }
+  EXPECT_GE(noLocks, 1u) << std::string(text.begin(), text.end());
+}
 
 // ---- DeleteTree ----
 

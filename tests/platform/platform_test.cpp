@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -207,6 +208,94 @@ TEST_F(PlatformTest, LockRangesUnusedEmptyFilesAndTheFileAtAName) {
   EXPECT_EQ(OsPathNamesOpenFile(path.c_str(), file), 0) << "another file under the name";
   EXPECT_EQ(OsPathNamesOpenFile(Path("moved.dir").c_str(), file), 1);
   OsCloseFile(file);
+}
+
+// Only the errors that say a file system has no byte-range locks at all let a run go on without
+// them; a lock that fails for another reason (a network that dropped for a moment, an NFS lock
+// manager that did not answer) is a failure with the system's error, and a held byte stays busy.
+TEST_F(PlatformTest, OnlyAFileSystemWithoutLocksMakesThemUnavailable) {
+#ifdef _WIN32
+  const uint32_t noLocks[] = {ERROR_NOT_SUPPORTED, ERROR_INVALID_FUNCTION, ERROR_CALL_NOT_IMPLEMENTED};
+  const uint32_t failures[] = {ERROR_NETNAME_DELETED, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE};
+#else
+  const uint32_t noLocks[] = {EINVAL, ENOTSUP, ENOSYS};
+  const uint32_t failures[] = {ENOLCK, EIO, EBADF};
+#endif
+  const std::string path = Path("archive.dir");
+  ASSERT_TRUE(WriteText(path, ""));
+  FileHandle file = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  FileHandle other = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  ASSERT_NE(file, kNoFile);
+  for (uint32_t error : noLocks) {
+    OsSetLockErrorForTests(error, 1);
+    EXPECT_EQ(OsTryLockFileByte(file, 1ull << 62), LockUnavailable) << error;
+    EXPECT_EQ(OsLastLockError(), error);
+  }
+  for (uint32_t error : failures) {
+    OsSetLockErrorForTests(error, 2);
+    EXPECT_EQ(OsTryLockFileByte(file, 1ull << 62), LockFailed) << error;
+    EXPECT_EQ(OsTryLockFileByteShared(file, 1ull << 62), LockFailed) << error;
+    EXPECT_EQ(OsLastLockError(), error);
+    char text[200] = "";
+    OsErrorText(error, text, sizeof text);
+    EXPECT_GT(std::strlen(text), 3u) << error;
+  }
+  EXPECT_EQ(OsTryLockFileByte(file, 1ull << 62), LockTaken) << "the injected errors are used up";
+  EXPECT_EQ(OsTryLockFileByte(other, 1ull << 62), LockBusy);
+  EXPECT_EQ(OsTryLockFileByteShared(other, 1ull << 62), LockBusy);
+  OsUnlockFileByte(file, 1ull << 62);
+  // Shared bytes: any number of holders, and an exclusive one waits for all of them.
+  EXPECT_EQ(OsTryLockFileByteShared(file, 1ull << 62), LockTaken);
+  EXPECT_EQ(OsTryLockFileByteShared(other, 1ull << 62), LockTaken);
+  EXPECT_EQ(OsTryLockFileByte(other, (1ull << 62) + 1), LockTaken);
+  OsUnlockFileByte(other, (1ull << 62) + 1);
+  OsUnlockFileByte(other, 1ull << 62);
+  FileHandle third = OsOpenFile(path.c_str(), FileOpenReadWrite);
+  EXPECT_EQ(OsTryLockFileByte(third, 1ull << 62), LockBusy) << "a shared holder is left";
+  OsUnlockFileByte(file, 1ull << 62);
+  EXPECT_EQ(OsTryLockFileByte(third, 1ull << 62), LockTaken);
+  OsCloseFile(third);
+  OsCloseFile(other);
+  OsCloseFile(file);
+  OsSetLockErrorForTests(0, 0);
+}
+
+// Once the deletion of an unused empty file has begun, no other run can take a lock in it and find
+// that its name still leads to it: at the last moment before the name goes away, another open of
+// the name either fails or finds the locks held.
+std::string g_deletedPath;
+int g_heldInWindow = -1;
+void TryToHoldInTheWindow(const char* path) {
+  g_deletedPath = path;
+  const FileHandle file = OsOpenFile(path, FileOpenReadWrite);
+  if (file == kNoFile) {  // Windows: the deleting handle shares the file with nobody
+    g_heldInWindow = 0;
+    return;
+  }
+  const LockResult result = OsTryLockFileByte(file, 1ull << 62);
+  g_heldInWindow = result == LockTaken && OsPathNamesOpenFile(path, file) ? 1 : 0;
+  if (result == LockTaken) OsUnlockFileByte(file, 1ull << 62);
+  OsCloseFile(file);
+}
+
+TEST_F(PlatformTest, NoRunHoldsAnEmptyFileWhoseDeletionHasBegun) {
+  const std::string path = Path("archive.dir");
+  ASSERT_TRUE(WriteText(path, ""));
+  OsSetDeletionWindowHookForTests(TryToHoldInTheWindow);
+  const int deleted = OsDeleteUnusedEmptyFile(path.c_str(), 1ull << 62, 1 + (1ull << 40));
+  OsSetDeletionWindowHookForTests(nullptr);
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(g_deletedPath, path) << "the window was never reached";
+  EXPECT_EQ(g_heldInWindow, 0) << "another run held the file while it was being deleted";
+  EXPECT_FALSE(OsPathExists(path.c_str()));
+  std::vector<std::string> left;
+  OsFindData data;
+  FindHandle find = OsFindFirst(Path("*.*").c_str(), &data);
+  for (int more = find != nullptr; more; more = OsFindNext(find, &data)) {
+    if (std::strcmp(data.name, ".") != 0 && std::strcmp(data.name, "..") != 0) left.push_back(data.name);
+  }
+  OsFindClose(find);
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 std::u16string Comparable(const std::string& path) {
