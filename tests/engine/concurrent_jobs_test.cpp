@@ -96,7 +96,8 @@ class ConcurrentJobs : public ::testing::Test {
       if (i == path.size() || path[i] == '\\') OsCreateDirectory(path.substr(0, i).c_str());
   }
 
-  enum Pace { Fast, Slow, SlowThenStopped };
+  // SlowHosted: slow under Wine too, where setuphost answers each stop query after a pause.
+  enum Pace { Fast, Slow, SlowThenStopped, SlowHosted };
   JobRun Start(const std::string& target, Pace pace = Fast, const std::string& source = "a.zpk",
                const std::string& extra = "") {
     const std::string options = " -Q " + At(source) + " -Z \"" + target + "\"" + extra;
@@ -105,6 +106,16 @@ class ConcurrentJobs : public ::testing::Test {
     if (pace == SlowThenStopped) {  // setuphost plays a slow setup program that stops the job
       run.host =
           zdisc::StartSetupHost({"--delay-ms", "40", "--stop-after", "40", "--", "-Q", At(source), "-Z", target});
+      return run;
+    }
+    if (pace == SlowHosted) {
+      std::vector<std::string> arguments = {"--delay-ms", "20", "--", "-Q", At(source), "-Z", target};
+      for (size_t at = extra.find_first_not_of(' '); at != std::string::npos; at = extra.find_first_not_of(' ', at)) {
+        const size_t end = extra.find(' ', at);
+        arguments.push_back(extra.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end;
+      }
+      run.host = zdisc::StartSetupHost(arguments);
       return run;
     }
     std::string line = "\"Z:" + std::string(Z_TEST_BINARY_DIR) + "/Zarpex32.exe\" @@SETUP_CALL" + options;
@@ -122,9 +133,9 @@ class ConcurrentJobs : public ::testing::Test {
       close(gate_[1]);
       char go;
       if (read(gate_[0], &go, 1) < 0) _exit(3);  // all start together when the gate opens
-      SetStopCheckObserverForTests(pace == Slow              ? SlowEntry
-                                   : pace == SlowThenStopped ? SlowEntryThenStop
-                                                             : AtStartTime);
+      SetStopCheckObserverForTests(pace == Slow || pace == SlowHosted ? SlowEntry
+                                   : pace == SlowThenStopped         ? SlowEntryThenStop
+                                                                     : AtStartTime);
       std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
       g_jobSettings.platformIsNt = 1;
       _exit(RunSetupCall(options.c_str()) == 0 ? 0 : 1);
@@ -450,6 +461,73 @@ TEST_F(ConcurrentJobs, ThePageShowsWhatItShowedBeforeOnceTheWaitIsOver) {
   page.onMessage = nullptr;
   ASSERT_EQ(WaitForWorkerJobs(10000), 1);
   ExpectArchive(target);
+}
+
+// A run into a directory and a run into a directory inside it, each its own archive, never work at
+// once: one of them waits for the other, and the tree and the records are those of the two runs one
+// after the other. (Their claims lie in two different files; without the bytes of the directories
+// above, the first would move the outer target aside while the second writes inside it.)
+TEST_F(ConcurrentJobs, NestedTargetsTakeTurns) {
+  const std::string outer = System() + "\\connect";
+  const std::string inner = outer + "\\unter";
+  const std::string log = At("nested.log");
+  MakeDirectory(outer);
+  ASSERT_TRUE(WriteBytes(outer + "\\alt.txt", Text("alt")));
+  JobRun first = Start(outer, SlowHosted, "a.zpk", " -L " + log);
+  JobRun second = Start(inner, SlowHosted, "a.zpk", " -L " + log);
+  OpenGate();
+  EXPECT_EQ(Wait(&first), 0);
+  EXPECT_EQ(Wait(&second), 0);
+
+  Bytes bytes;
+  ASSERT_TRUE(ReadBytes(log, &bytes));
+  const std::string text(bytes.begin(), bytes.end());
+  std::string bad;
+  std::map<std::string, std::string> targetOf;  // run -> its target
+  std::map<std::string, int> waited;            // target -> waits
+  for (const logtest::LogLine& line : logtest::ParseLog(text, &bad)) {
+    if (StartsWith(line.text, "job: target ")) targetOf[line.run] = line.text.substr(12);
+    if (StartsWith(line.text, "wait: another run is installing into ")) ++waited[targetOf[line.run]];
+  }
+  ASSERT_EQ(waited.size(), 1u) << "exactly one run waits for the other\n" << text;
+  const Tree tree = Snapshot(outer);
+  for (const auto& item : contents_) {
+    auto found = tree.find(item.first);
+    ASSERT_NE(found, tree.end()) << item.first;
+    EXPECT_TRUE(found->second.data == item.second) << item.first;
+  }
+  EXPECT_TRUE(tree.find("\\alt.txt") == tree.end()) << "the old outer tree is gone";
+  if (waited.begin()->first == inner) {  // the outer run first: the inner archive is in it and registered
+    ExpectArchive(inner);
+    EXPECT_EQ(tree.size(), 2 * contents_.size() + 2) << Describe(tree);  // "\unter" and "\archive.dir"
+    EXPECT_EQ(TagValues(outer + "\\archive.dir", TagName), std::vector<std::string>({"unter"}));
+  } else {  // the inner run first: the outer run moved it aside with the old tree and deleted them
+    EXPECT_EQ(tree.size(), contents_.size()) << Describe(tree);
+  }
+  EXPECT_TRUE(BackupsOf(System(), "connect").empty());
+  EXPECT_EQ(Count(TagValues(System() + "\\archive.dir", TagName), "connect"), 1u);
+}
+
+// A run killed while it waits for another run (what an administrator does with a run that seems to
+// hang) has written the line that says so to its log before.
+TEST_F(ConcurrentJobs, ARunKilledWhileItWaitsHasLoggedTheWait) {
+  const std::string target = System() + "\\connect";
+  FileHandle claim = kNoFile;
+  ASSERT_EQ(ClaimFromHere(target, &claim), LockTaken);
+  const std::string log = At("killed.log");
+  JobRun run = Start(target, Fast, "a.zpk", " -L " + log);
+  OpenGate();
+  const std::string wanted = "wait: another run is installing into " + target;
+  bool logged = false;
+  for (int i = 0; i < 1500 && !logged; ++i) {
+    Bytes bytes;
+    logged = ReadBytes(log, &bytes) && std::string(bytes.begin(), bytes.end()).find(wanted) != std::string::npos;
+    if (!logged) OsSleep(10);
+  }
+  Kill(&run);
+  OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
+  OsCloseFile(claim);
+  EXPECT_TRUE(logged) << "the wait is not in the log of the killed run";
 }
 
 #ifndef _WIN32
