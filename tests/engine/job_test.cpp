@@ -477,8 +477,10 @@ TEST_F(JobTest, ALockErrorThatLastsStopsTheRunAndOnlyMissingLocksLetItGoOn) {
   archiveRoot = "C:\\ARCHIVE\\connect";
   SetTargetClaimBoundForTests(300);
   SetMergeLockBoundForTests(300);
-  char errorText[200];
-  OsErrorText(kLockErrorNetwork, errorText, sizeof errorText);
+  char ansi[200];
+  char errorText[600];  // as the log has it: UTF-8
+  OsErrorText(kLockErrorNetwork, ansi, sizeof ansi);
+  OsTextToUtf8(ansi, CodePageAnsi, errorText, sizeof errorText);
   for (const char* where : {"claim", "merge"}) {
     SetJobLogPath(log.c_str());
     ASSERT_EQ(OpenJobLog(), 1);
@@ -499,7 +501,8 @@ TEST_F(JobTest, ALockErrorThatLastsStopsTheRunAndOnlyMissingLocksLetItGoOn) {
     EXPECT_TRUE(ReadBytes(records, &parent) && parent == ParentRecord("Alte Verbindungen")) << where;
     Bytes text;
     ASSERT_TRUE(ReadBytes(log, &text));
-    EXPECT_NE(std::string(text.begin(), text.end()).find(errorText), std::string::npos) << where;
+    EXPECT_NE(std::string(text.begin(), text.end()).find(errorText), std::string::npos)
+        << where << ": " << errorText << "\n" << std::string(text.begin(), text.end());
     OsDeleteFile(log.c_str());
   }
 
