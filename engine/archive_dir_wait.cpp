@@ -16,11 +16,10 @@ constexpr uint32_t kFailingPollMs = 200;
 
 char g_errorText[256];
 
-void NoteError(const char* what, const char* path, uint32_t code) {
+void RememberError(uint32_t code) {
   char text[sizeof g_errorText - 16];
   OsErrorText(code, text, sizeof text);
   std::snprintf(g_errorText, sizeof g_errorText, "%s (%lu)", text, static_cast<unsigned long>(code));
-  LogLineNow("lock: %s %s failed: %s; tried again", what, path, g_errorText);
 }
 
 }  // namespace
@@ -74,11 +73,15 @@ ArchiveDirWaitResult WaitForArchiveDirLock(const ArchiveDirWait& wait, FileHandl
       if (handle != kNoFile) OsCloseFile(handle);
       if (!failing) failingSince = now;
       failing = 1;
-      if (!errorLogged) {
+      RememberError(error);
+      const int ranOut = now - wait.startTick >= wait.boundMs;
+      // A failure that passes within a second (a run taking back its claim) is not worth a line.
+      if (!errorLogged && (ranOut || now - failingSince >= kArchiveDirOpenRetryMs)) {
         errorLogged = 1;
-        NoteError(handle == kNoFile ? "open of" : "lock in", path, error);
+        LogLineNow("lock: %s %s fails: %s; tried again until the wait ends", handle == kNoFile ? "the open of" : "a lock in",
+                   path, g_errorText);
       }
-      if (now - wait.startTick >= wait.boundMs) {
+      if (ranOut) {
         LogLineNow("lock: %s: the error lasted until the end of the wait", path);
         return WaitFailed;
       }
@@ -94,9 +97,10 @@ ArchiveDirWaitResult WaitForArchiveDirLock(const ArchiveDirWait& wait, FileHandl
         if (wait.startWaiting != nullptr) wait.startWaiting(wait.context);
       }
     }
-    if (wait.keepWaiting != nullptr && !wait.keepWaiting(wait.context)) return WaitStopped;
-    OsSleep(failing && now - failingSince < kArchiveDirOpenRetryMs ? kArchiveDirOpenPollMs
-            : failing                                              ? kFailingPollMs
-                                                                   : wait.pollMs);
+    // Within the first second of failing tries the file is most likely held by a run taking back
+    // its claim: tried again at once, without asking the setup program each time.
+    const int retryingAtOnce = failing && now - failingSince < kArchiveDirOpenRetryMs;
+    if (!retryingAtOnce && wait.keepWaiting != nullptr && !wait.keepWaiting(wait.context)) return WaitStopped;
+    OsSleep(retryingAtOnce ? kArchiveDirOpenPollMs : failing ? kFailingPollMs : wait.pollMs);
   }
 }
