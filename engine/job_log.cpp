@@ -301,7 +301,7 @@ void LogStopAfterEntry(uint32_t index, uint32_t count, const char* path) {
   SetLogReason("The setup program stopped the job after entry %lu of %lu.", static_cast<unsigned long>(index),
                static_cast<unsigned long>(count));
   LogLineNow("stop requested by the setup program after entry %lu of %lu (%s)", static_cast<unsigned long>(index),
-          static_cast<unsigned long>(count), path);
+             static_cast<unsigned long>(count), path);
 }
 
 void LogStopSeen(uint32_t entriesDone, uint32_t count) {
