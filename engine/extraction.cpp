@@ -6,6 +6,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
@@ -271,6 +272,7 @@ int ExtractEntries() {
   if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
+  SetRunRecordPhase(RunPhaseMerging);  // from here on a killed run is finished, not undone
   MergeArchiveRecords();
   if (setupCall) {
     SendSetupPercent(entryCount, entryCount, &lastPercent);

@@ -240,6 +240,8 @@ int TakeTargetClaim() {
   }
 }
 
+int TargetClaimHeld() { return g_claim.file != kNoFile ? 1 : 0; }
+
 void ReleaseTargetClaim() {
   if (g_claim.file != kNoFile) OsUnlockFileByte(g_claim.file, g_claim.offset);
   ForgetClaim();
