@@ -1,6 +1,7 @@
 // Many runs of the program against one archive tree at once, as real processes: Zarpex32.exe in
 // setup-call mode without a window under Wine, forked setup-call jobs natively. One target for all,
-// sibling targets below one parent, a run killed while it holds its target, and a run that waits.
+// sibling targets below one parent, a run killed while it holds its target, runs killed part-way and
+// the next run that puts them right, and a run that waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
