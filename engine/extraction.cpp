@@ -6,6 +6,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
@@ -272,7 +273,10 @@ int ExtractEntries() {
   if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
+  SetRunRecordPhase(RunPhaseMerging);  // from here on a killed run is finished, not undone
   if (!MergeArchiveRecords()) {
+    // Nothing above the target was written: a roll-back killed part-way is undone, not finished.
+    SetRunRecordPhase(g_jobSettings.backupDir[0] != '\0' ? RunPhaseBackedUp : RunPhaseNewTarget);
     ReportJobStop(QuestionTargetClaimed, SetupErrorCannotRename);
     return 0;
   }

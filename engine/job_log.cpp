@@ -243,6 +243,9 @@ void LogJobStop(int questionType, MessageLParam argument) {
     }
     case QuestionTargetNotRenamed: MessageText(text, sizeof text, TextTargetNotRenamed); break;
     case QuestionTargetClaimed: MessageText(text, sizeof text, TextTargetClaimed); break;
+    case QuestionRecoveryFailed:
+      MessageText(text, sizeof text, TextRecoveryFailed, reinterpret_cast<const char*>(argument));
+      break;
     default: std::snprintf(text, sizeof text, "question %d", questionType); break;
   }
   SetLogReason("%s", text);

@@ -24,6 +24,7 @@ enum QuestionType {
   QuestionTargetExists = 6,
   QuestionTargetNotRenamed = 7,
   QuestionTargetClaimed = 8,  // another installation of the same target has not ended in time
+  QuestionRecoveryFailed = 9,  // an interrupted run cannot be undone; lParam: the backup's or the target's path
 };
 enum ProgressSubCode {
   ProgressDirectory = 1,

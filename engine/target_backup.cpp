@@ -3,8 +3,10 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/progress_messages.h"
+#include "engine/target_claim.h"
 #include "engine/unpack_job.h"
 
 int MoveWithRetry(const char* from, const char* to) {
@@ -32,7 +34,10 @@ int BackUpExistingTarget() {
       break;
     }
   }
+  // Announced before the move: a run killed from here on is undone by the next one.
+  if (haveName && TargetClaimHeld()) BeginRunRecord(RunPhaseBackedUp, target, candidate, settings.deleteBackup);
   if (!haveName || !MoveWithRetry(target, candidate)) {
+    EndRunRecord();
     ReportJobStop(QuestionTargetNotRenamed, SetupErrorCannotRename);
     return 0;
   }

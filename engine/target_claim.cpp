@@ -333,6 +333,11 @@ int TakeTargetClaim() {
   return 1;
 }
 
+int TargetClaimHeld() {
+  // The target's own byte, the last level; the bytes above are shared with other runs.
+  return g_claim.count > 0 && g_claim.levels[g_claim.count - 1].file != kNoFile ? 1 : 0;
+}
+
 void ReleaseTargetClaim() {
   // Files made only for the bytes above the target stay when the merge wrote into them.
   for (int k = g_claim.count - 1; k >= 0; --k) {

@@ -10,6 +10,8 @@
 // the directories above it, its "archive.dir", and clear that file's read-only attribute; it notes
 // what it changed.
 int TakeTargetClaim();
+// 1 while this run holds the claim (0 where the job goes on without one: no locks, nowhere to claim).
+int TargetClaimHeld();
 // After a job that succeeded: the claim is let go; what it made stays (the merge registered there).
 void ReleaseTargetClaim();
 // After a job that failed, was stopped, or did not get its claim: what the claim changed is taken

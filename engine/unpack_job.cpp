@@ -7,9 +7,11 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
+#include "engine/recover_interrupted_run.h"
 #include "engine/target_claim.h"
 #include "ui/message_texts.h"
 
@@ -92,11 +94,16 @@ int PrepareJob() {
   if (CheckStopRequested()) return CloseSourceAndStop();
   // From here on the job touches the target: no other run may work on it until this job has ended.
   if (!TakeTargetClaim()) return CloseSourceAndStop();
+  if (!RecoverInterruptedRun()) return CloseSourceAndStop();
   if (!CheckFreeSpace()) return CloseSourceAndStop();
   if (CheckStopRequested()) return CloseSourceAndStop();
 
   settings.backupDir[0] = '\0';
-  if (!OsPathExists(settings.targetDir)) return 1;
+  if (!OsPathExists(settings.targetDir)) {
+    // A killed run leaves a half-written tree: the next run is to remove it.
+    if (TargetClaimHeld()) BeginRunRecord(RunPhaseNewTarget, settings.targetDir, "", 0);
+    return 1;
+  }
   // The existing target under its long name: a short name or a trailing dot names the same
   // directory, and the job, its backup among them, works on it as a run that names it so would.
   char longForm[kPathBuffer];
@@ -164,6 +171,7 @@ int RunJobSteps() {
 
 int RunUnpackJob() {
   const int result = RunJobSteps();
+  EndRunRecord();  // the run ends by itself: nothing is left to put right
   // After the roll-back or the backup's deletion: the whole job is one claim.
   if (result) {
     ReleaseTargetClaim();

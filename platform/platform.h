@@ -38,6 +38,8 @@ int32_t OsReadFile(FileHandle file, void* buffer, uint32_t count);         // by
 int32_t OsWriteFile(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error
 int64_t OsSeekFile(FileHandle file, int64_t offset, FileSeekOrigin origin); // new position, -1 on error
 int64_t OsFileLength(FileHandle file);                                      // -1 on error
+// Writes what the system holds of the file to the disk (or the file server); 1 when done.
+int OsFlushFile(FileHandle file);
 void OsCloseFile(FileHandle file);
 // The system's error code of the last call that failed on this thread (GetLastError, errno), and
 // its text as the system gives it (ANSI, one line, at most size - 1 bytes).

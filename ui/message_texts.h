@@ -17,6 +17,7 @@ enum TextId {
   TextDriveNotReady = 4508,
   TextTargetClaimed = 4509,
   TextLogNotOpened = 4510,
+  TextRecoveryFailed = 4520,
   TextCancelQuestion = 4600,
   TextTargetExists = 4601,
   TextJobSucceeded = 4700,
@@ -26,6 +27,8 @@ enum TextId {
   TextSourceFilter = 5012,
   TextDeletingBackup = 5013,
   TextWaitingForTarget = 5014,
+  TextUndoingInterrupted = 5020,
+  TextFinishingInterrupted = 5021,
 };
 
 // Loads a string into buffer (size in characters); an empty string when it is missing.

@@ -30,6 +30,8 @@ const TextEntry kTexts[] = {
      "Achtung!\n\nDas Zielverzeichnis wird von einer anderen Installation belegt!\n"
      "Bitte versuchen Sie es sp\344ter noch einmal."},
     {4510, "Achtung!\n\nDie Protokolldatei \273%s\253 kann nicht ge\366ffnet werden."},
+    {4520,
+     "Achtung!\n\nEine unterbrochene Installation in diesem Zielverzeichnis kann nicht r\374ckg\344ngig gemacht werden!\nBitte pr\374fen Sie \273%s\253."},
     {4600, "Soll der Entpackvorgang wirklich beendet werden?"},
     {4601, "Achtung!\n\nDas Zielverzeichnis existiert bereits!\nSoll es zur Sicherheit umbenannt werden?"},
     {4700, "Der Entpackvorgang wurde erfolgreich abgeschlossen\nund die entpackten Archives im BAS eingerichtet!"},
@@ -39,6 +41,8 @@ const TextEntry kTexts[] = {
     {5012, "Programme (*.exe)|*.exe|Alle Dateien (*.*)|*.*||"},
     {5013, "Backupverzeichnis l\366schen"},
     {5014, "Warten auf andere Installation"},
+    {5020, "Unterbrochene Installation wird r\374ckg\344ngig gemacht"},
+    {5021, "Unterbrochene Installation wird abgeschlossen"},
 };
 
 }  // namespace

@@ -126,6 +126,11 @@ void Question(HWND page, WPARAM type, LPARAM lParam) {
     case QuestionTargetClaimed:
       WriteAnswer(lParam, ShowMessage(page, TextTargetClaimed, flags) == IDOK ? 1 : 0);
       break;
+    case QuestionRecoveryFailed: {
+      const char* backup = reinterpret_cast<const char*>(lParam);
+      ShowMessage(page, TextRecoveryFailed, flags, backup != nullptr ? backup : "");
+      break;
+    }
     default:
       WriteAnswer(lParam, 1);
       break;

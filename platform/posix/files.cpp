@@ -236,6 +236,8 @@ int64_t OsFileLength(FileHandle file) {
   return static_cast<int64_t>(info.st_size);
 }
 
+int OsFlushFile(FileHandle file) { return fsync(static_cast<int>(file)) == 0 ? 1 : 0; }
+
 void OsCloseFile(FileHandle file) {
   if (file == kNoFile) return;
   ForgetDescriptor(static_cast<int>(file));

@@ -91,6 +91,8 @@ int64_t OsFileLength(FileHandle file) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
 
+int OsFlushFile(FileHandle file) { return FlushFileBuffers(AsHandle(file)) ? 1 : 0; }
+
 void OsCloseFile(FileHandle file) {
   if (file != kNoFile) CloseHandle(AsHandle(file));
 }

@@ -3,8 +3,8 @@
 // of about 100 MB in 3000 files, merge into a parent "archive.dir" of 1000 records, deletion of the
 // backup) without and with its log, then the claim and merge locks alone (the claim taken and
 // released, both record files of the merge opened with their merge locks) and the log alone (the
-// lines of one job, appended in blocks and closed), each repeated; prints the medians and the shares
-// of the job. Run: build/win64/wine-run build/win64/tests/bench/job_wine.exe [rounds]
+// lines of one job, appended in blocks and closed) and the record of the run in progress alone,
+// each repeated; prints the medians and the shares of the job. Run: build/win64/wine-run build/win64/tests/bench/job_wine.exe [rounds]
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/record_lock.h"
 #include "engine/records.h"
@@ -92,6 +93,19 @@ double TimedLocks(int repeats) {
   return (Seconds() - start) / repeats;
 }
 
+// The record of a job in progress, as often as given: written and flushed before the backup, its
+// phase written and flushed before the merge, deleted at the end; the time of one job's record.
+double TimedRecord(int repeats) {
+  const std::string backup = std::string(kTarget) + ".001";
+  const double start = Seconds();
+  for (int k = 0; k < repeats; ++k) {
+    if (!BeginRunRecord(RunPhaseBackedUp, kTarget, backup.c_str(), 1)) std::exit(1);
+    SetRunRecordPhase(RunPhaseMerging);
+    EndRunRecord();
+  }
+  return (Seconds() - start) / repeats;
+}
+
 // The lines a job writes into its log, as often as given; the time of one job's log.
 double TimedLog(const std::vector<zbench::TreeFile>& files, int repeats) {
   SetUpJob();
@@ -144,7 +158,7 @@ int main(int argc, char** argv) {
   OsCloseFile(parent);
   TimedJob(0);  // the target exists from here on: every job moves it aside and deletes it
 
-  std::vector<double> jobs, logged, locks, logs;
+  std::vector<double> jobs, logged, locks, logs, runRecords;
   for (int round = 0; round < rounds; ++round) {
     // The order turns from round to round.
     if (round % 2 == 0) {
@@ -156,14 +170,17 @@ int main(int argc, char** argv) {
     }
     locks.push_back(TimedLocks(200));
     logs.push_back(TimedLog(files, 5));
-    std::printf("round %d: job %.3f s, job with log %.3f s, claim and merge locks %.3f ms, log %.2f ms\n", round + 1,
-                jobs.back(), logged.back(), 1000 * locks.back(), 1000 * logs.back());
+    runRecords.push_back(TimedRecord(50));
+    std::printf("round %d: job %.3f s, job with log %.3f s, claim and merge locks %.3f ms, log %.2f ms, record %.3f ms\n",
+                round + 1, jobs.back(), logged.back(), 1000 * locks.back(), 1000 * logs.back(), 1000 * runRecords.back());
   }
-  const double job = Median(jobs), withLog = Median(logged), lock = Median(locks), log = Median(logs);
+  const double job = Median(jobs), withLog = Median(logged), lock = Median(locks), log = Median(logs),
+               record = Median(runRecords);
   std::printf("median: job %.3f s, job with log %.3f s, claim and merge locks %.3f ms, log of one job %.2f ms\n", job,
               withLog, 1000 * lock, 1000 * log);
   std::printf("claim and merge locks / job = %.3f %% (target: at most 1 %%)\n", 100 * lock / job);
   std::printf("log / job = %.3f %% (target: at most 2 %%)\n", 100 * log / job);
+  std::printf("record of the run in progress %.3f ms / job = %.3f %%\n", 1000 * record, 100 * record / job);
   std::printf("job with log / job without = %.3f (the log and the noise of two jobs)\n", withLog / job);
   zbench::RemoveTree(kRoot);
   return 0;

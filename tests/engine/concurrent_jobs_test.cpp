@@ -1,6 +1,7 @@
 // Many runs of the program against one archive tree at once, as real processes: Zarpex32.exe in
 // setup-call mode without a window under Wine, forked setup-call jobs natively. One target for all,
-// sibling targets below one parent, a run killed while it holds its target, and a run that waits.
+// sibling targets below one parent, a run killed while it holds its target, runs killed part-way and
+// the next run that puts them right, and a run that waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "discovery/setup_call.h"
 #include "discovery/tag_list.h"
+#include "engine/interrupted_run.h"
 #include "engine/job_log.h"
 #include "engine/record_lock.h"
 #include "engine/records.h"
@@ -22,6 +24,8 @@
 
 #ifdef _WIN32
 #include "tests/discovery/setup_call_host.h"
+
+#include <tlhelp32.h>
 #else
 #include <signal.h>
 #include <sys/wait.h>
@@ -46,6 +50,8 @@ struct JobRun {
 #ifndef _WIN32
 // Natively a job is over too soon to be caught holding its target: each stop check takes a while.
 void SlowEntry() { OsSleep(20); }
+// Slow enough that a run is caught at a given entry, not so slow that its tests take long.
+void SomewhatSlowEntry() { OsSleep(3); }
 // The same, and from its 40th check on the job is to stop (in setup-call mode the reply to each stop
 // query sets the flag anew).
 std::atomic<int> g_checks{0};
@@ -97,7 +103,7 @@ class ConcurrentJobs : public ::testing::Test {
   }
 
   // SlowHosted: slow under Wine too, where setuphost answers each stop query after a pause.
-  enum Pace { Fast, Slow, SlowThenStopped, SlowHosted };
+  enum Pace { Fast, Slow, SlowThenStopped, SlowHosted, SlowToBeKilled };
   JobRun Start(const std::string& target, Pace pace = Fast, const std::string& source = "a.zpk",
                const std::string& extra = "") {
     const std::string options = " -Q " + At(source) + " -Z \"" + target + "\"" + extra;
@@ -118,6 +124,10 @@ class ConcurrentJobs : public ::testing::Test {
       run.host = zdisc::StartSetupHost(arguments);
       return run;
     }
+    if (pace == SlowToBeKilled) {  // a slow setup program, whose program KillProgram ends
+      run.host = zdisc::StartSetupHost({"--delay-ms", "30", "--", "-Q", At(source), "-Z", target});
+      return run;
+    }
     std::string line = "\"Z:" + std::string(Z_TEST_BINARY_DIR) + "/Zarpex32.exe\" @@SETUP_CALL" + options;
     for (char& c : line) c = c == '/' ? '\\' : c;
     STARTUPINFOA startup = {};
@@ -134,6 +144,7 @@ class ConcurrentJobs : public ::testing::Test {
       char go;
       if (read(gate_[0], &go, 1) < 0) _exit(3);  // all start together when the gate opens
       SetStopCheckObserverForTests(pace == Slow || pace == SlowHosted ? SlowEntry
+                                   : pace == SlowToBeKilled          ? SomewhatSlowEntry
                                    : pace == SlowThenStopped         ? SlowEntryThenStop
                                                                      : AtStartTime);
       std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
@@ -170,12 +181,38 @@ class ConcurrentJobs : public ::testing::Test {
   }
   static void Kill(JobRun* run) {
 #ifdef _WIN32
+    if (run->host.process != nullptr) {  // its program has ended: the setup program ends with it
+      Wait(run);
+      return;
+    }
     TerminateProcess(run->process, 99);
 #else
     kill(run->pid, SIGKILL);
 #endif
     Wait(run);
   }
+  // The program of a run started SlowToBeKilled ends at once, as at a power cut: natively by SIGKILL;
+  // under Wine by TerminateProcess, for which the Wine server ends each of its threads by a signal
+  // (no code of the program runs any more; its handles and locks go with it).
+  static void KillProgram(JobRun* run) {
+#ifdef _WIN32
+    const DWORD hostId = GetProcessId(run->host.process);
+    HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(list, &entry); more; more = Process32Next(list, &entry)) {
+      if (entry.th32ParentProcessID != hostId || _stricmp(entry.szExeFile, "Zarpex32.exe") != 0) continue;
+      HANDLE program = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+      if (program == nullptr) continue;
+      TerminateProcess(program, 99);
+      WaitForSingleObject(program, INFINITE);
+      CloseHandle(program);
+    }
+    CloseHandle(list);
+#endif
+    Kill(run);
+  }
+
   std::vector<long> RunAtOnce(const std::vector<std::string>& targets, const std::string& source = "a.zpk",
                               const std::string& extra = "") {
 #ifndef _WIN32
@@ -385,6 +422,126 @@ TEST_F(ConcurrentJobs, ARunKilledWhileItHoldsItsTargetBlocksNothing) {
   EXPECT_EQ(RunSetupCall((" -Q " + At("a.zpk") + " -Z " + target).c_str()), 0);
   EXPECT_EQ(g_jobSettings.error, 0u);
   ExpectArchive(target);
+}
+
+// The old target: two files of its own (one hidden) and `files` small files.
+void MakeOldTarget(const std::string& target, int files) {
+  for (int d = 0; d <= files / 100; ++d) OsCreateDirectory((target + "\\alt" + std::to_string(d)).c_str());
+  ASSERT_TRUE(WriteBytes(target + "\\alt.txt", Text("alt")));
+  ASSERT_TRUE(WriteBytes(target + "\\alt0\\versteckt.txt", Text("versteckt")));
+  ASSERT_TRUE(OsSetAttributes((target + "\\alt0\\versteckt.txt").c_str(), kAttrHidden | kAttrArchive));
+  for (int i = 0; i < files; ++i) {
+    ASSERT_TRUE(WriteBytes(target + "\\alt" + std::to_string(i / 100) + "\\" + std::to_string(i), MixedData(64, i)));
+  }
+}
+
+// Waits until the run reaches a point: a file of the target there, or with an empty name the
+// record's phase of the merge. 0 when it never does.
+bool WaitForPoint(const std::string& target, const std::string& file) {
+  for (int i = 0; i < 30000; ++i) {
+    RunRecord record;
+    if (file.empty() ? ReadRunRecord((target + kRunRecordSuffix).c_str(), &record) == RunRecordFoundOne &&
+                           record.phase == RunPhaseMerging
+                     : OsPathExists((target + file).c_str()) != 0)
+      return true;
+    OsSleep(1);
+  }
+  return false;
+}
+
+// A run killed part-way (a power cut, "End task") is put right by the next run into its target:
+// killed early or late in the extraction it is undone, killed while it deletes its backup after the
+// merge it is finished. A complete next run then leaves the new archive; a next run that fails on a
+// damaged entry leaves the old tree byte for byte, or after the merge the killed run's archive. No
+// backup and no record stay, and the next run's log says what it found.
+TEST_F(ConcurrentJobs, ARunKilledPartWayIsPutRightByTheNextRun) {
+  const std::string target = System() + "\\connect";
+  const std::string record = target + kRunRecordSuffix;
+  std::vector<zpack::PackEntry> broken = {DirectoryEntry("\\daten")};
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = "\\daten\\f" + std::to_string(i) + ".bin";
+    broken.push_back(FileEntry(name, contents_[name]));
+    if (i == 57) broken.push_back(BrokenEntry("\\daten\\kaputt.bin"));
+  }
+  ASSERT_TRUE(WritePackedFile(At("b.zpk"), broken));
+
+  struct Point {
+    const char* name;
+    std::string file;  // empty: the deletion of the backup after the merge
+    int oldFiles;      // a large old tree keeps that run in its deletion for a while
+  };
+  for (const Point& point : {Point{"early", "\\daten\\f2.bin", 0}, Point{"late", "\\daten\\f55.bin", 0},
+                             Point{"backup deletion", "", 1500}}) {
+    for (const bool nextFails : {true, false}) {
+      SCOPED_TRACE(std::string("killed ") + point.name + (nextFails ? ", the next run fails" : ", the next run completes"));
+      DeleteTree(target.c_str());
+      MakeDirectory(target);
+      MakeOldTarget(target, point.oldFiles);
+      const Tree old = Snapshot(target);
+
+      JobRun run = Start(target, SlowToBeKilled);
+      OpenGate();
+      ASSERT_TRUE(WaitForPoint(target, point.file)) << "the run never got there";
+      KillProgram(&run);
+      ASSERT_TRUE(OsPathExists(record.c_str())) << "the run had ended before it was killed";
+      ASSERT_EQ(BackupsOf(System(), "connect").size(), 1u) << "the run had deleted its backup before it was killed";
+
+      const std::string log = At("next.log");
+      OsDeleteFile(log.c_str());
+      JobRun next = Start(target, Fast, nextFails ? "b.zpk" : "a.zpk", " -L " + log);
+      EXPECT_EQ(Wait(&next), nextFails ? -1 : 0);
+      if (nextFails && !point.file.empty()) {
+        EXPECT_TRUE(Snapshot(target) == old) << Describe(Snapshot(target));
+      } else {
+        ExpectArchive(target);
+      }
+      EXPECT_TRUE(BackupsOf(System(), "connect").empty());
+      EXPECT_FALSE(OsPathExists(record.c_str()));
+
+      Bytes bytes;
+      ASSERT_TRUE(ReadBytes(log, &bytes));
+      const std::string text(bytes.begin(), bytes.end());
+      const std::string done = point.file.empty() ? "recovery: the interrupted run's backup " + target + ".001 is deleted"
+                                                  : "recovery: what the interrupted run unpacked is removed, its backup " +
+                                                        target + ".001 is " + target + " again";
+      EXPECT_NE(text.find("recovery: " + record + " names an interrupted run into " + target), std::string::npos) << text;
+      EXPECT_NE(text.find(done), std::string::npos) << text;
+    }
+  }
+}
+
+// An interrupted run that cannot be undone (a name beginning with a point, which the deletion of a
+// tree leaves, keeps its half-written target in place): the next run changes nothing more, stops
+// with code 8 and keeps the record and the backup; once the obstacle is gone the run after it puts
+// the old tree back first.
+TEST_F(ConcurrentJobs, AnInterruptedRunThatCannotBeUndoneStopsTheNextRunAndKeepsItsRecord) {
+  const std::string target = System() + "\\connect";
+  const std::string record = target + kRunRecordSuffix;
+  MakeDirectory(target);
+  MakeOldTarget(target, 0);
+  JobRun run = Start(target, SlowToBeKilled);
+  OpenGate();
+  ASSERT_TRUE(WaitForPoint(target, "\\daten\\f2.bin"));
+  KillProgram(&run);
+  ASSERT_TRUE(WriteBytes(target + "\\.halt", Text("x")));
+  const Tree backup = Snapshot(target + ".001");
+
+  const std::string options = " -Q " + At("a.zpk") + " -Z " + target;
+  std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
+  g_jobSettings.platformIsNt = 1;
+  EXPECT_EQ(RunSetupCall(options.c_str()), -1);
+  EXPECT_EQ(g_jobSettings.error, static_cast<uint32_t>(SetupErrorCannotRename));
+  EXPECT_TRUE(OsPathExists(record.c_str()));
+  EXPECT_TRUE(Snapshot(target + ".001") == backup);
+  EXPECT_EQ(Snapshot(target).count("\\.halt"), 1u);
+
+  ASSERT_TRUE(OsDeleteFile((target + "\\.halt").c_str()));
+  std::memset(&g_jobSettings, 0, sizeof g_jobSettings);
+  g_jobSettings.platformIsNt = 1;
+  EXPECT_EQ(RunSetupCall(options.c_str()), 0);
+  ExpectArchive(target);
+  EXPECT_TRUE(BackupsOf(System(), "connect").empty());
+  EXPECT_FALSE(OsPathExists(record.c_str()));
 }
 
 // A run whose wait runs out changes nothing, and says so in its log with the wait; the run it
@@ -678,7 +835,9 @@ TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
   }
   EXPECT_EQ(codes, "0 0 0 0 0 ") << "machine " << machine;
   if (partner) {
-    ASSERT_TRUE(WriteBytes(root + "\\partner-done", Text(codes)));
+    // Under its name only when complete: the first machine reads it as soon as the name is there.
+    ASSERT_TRUE(WriteBytes(root + "\\partner-done.tmp", Text(codes)));
+    ASSERT_TRUE(OsMoveFile((root + "\\partner-done.tmp").c_str(), (root + "\\partner-done").c_str()));
     return;
   }
   ASSERT_TRUE(waitFor(root + "\\partner-done")) << "the second machine never finished";
@@ -709,13 +868,15 @@ TEST(TwoMachines, RunsFromBothTakeTurnsAndShareOneLog) {
   Bytes bytes;
   ASSERT_TRUE(ReadBytes(log, &bytes));
   std::string bad;
-  size_t starts = 0, outcomes = 0, files = 0;
+  size_t starts = 0, outcomes = 0, files = 0, recoveries = 0;
   for (const logtest::LogLine& line : logtest::ParseLog(std::string(bytes.begin(), bytes.end()), &bad)) {
+    recoveries += line.text.compare(0, 10, "recovery: ") == 0 ? 1 : 0;
     starts += line.text.compare(0, 35, "Zarpex32 6.50a (0104), setup call: ") == 0 ? 1 : 0;
     outcomes += line.text.compare(0, 35, "outcome: done code 0, exit code 0: ") == 0 ? 1 : 0;
     files += line.text.compare(0, 5, "file ") == 0 ? 1 : 0;
   }
   EXPECT_EQ(bad, "") << "a torn line";
+  EXPECT_EQ(recoveries, 0u) << "a run recovered from under a run that was alive";
   EXPECT_EQ(starts, 10u);
   EXPECT_EQ(outcomes, 10u);
   EXPECT_EQ(files, 10u * kFiles);

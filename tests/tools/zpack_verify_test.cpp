@@ -13,6 +13,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/extraction.h"
+#include "engine/interrupted_run.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/records.h"
@@ -115,17 +116,23 @@ TEST_F(VerifyTest, EachChangeIsFoundAndOnlyThat) {
   Rewrite(tree_ / "archive.dir", [](std::vector<uint8_t>& b) {
     ASSERT_EQ(SetRecordTag(reinterpret_cast<char*>(b.data()), "Umbenannt", 95, TagTitle), 1);
   });
+  // A run into the tree that was killed after the merge, before it had deleted its backup.
+  RunRecord interrupted = {RunPhaseMerging, 1, "connect", "connect.001"};
+  char record[1024];
+  const size_t length = FormatRunRecord(record, sizeof record, interrupted);
+  ASSERT_TRUE(zpack::WriteWholeFile(tree_.string() + kRunRecordSuffix, std::vector<uint8_t>(record, record + length)));
   Outcome run = Verify({"--root", "\\\\SRV\\SYS\\zelvar\\ARCHIVE\\SYSTEM\\connect", Sample(), tree_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.findings, (std::vector<std::string>{
                               "attribute \\data\\table.bin", "changed   \\logo.bmp", "changed   \\readme.txt",
-                              "extra     \\config\\neu.txt", "missing   \\config\\settings.txt",
+                              "extra     \\config\\neu.txt", "interrupted ..\\connect.zarpex-run",
+                              "missing   \\config\\settings.txt",
                               "record    \\archive.dir", "time      \\connect.ini"}));
   testing::internal::CaptureStdout();
   EXPECT_EQ(Zpack({"verify", "--json", Sample(), tree_.string()}), 1);
   EXPECT_NE(testing::internal::GetCapturedStdout().find(
                 "\"counts\": {\"missing\": 1, \"changed\": 2, \"type\": 0, \"time\": 1, \"attribute\": 1, "
-                "\"extra\": 1, \"record\": 1}"),
+                "\"extra\": 1, \"record\": 1, \"interrupted\": 1}"),
             std::string::npos);
 }
 

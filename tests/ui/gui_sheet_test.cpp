@@ -109,7 +109,7 @@ TEST_F(SheetTest, QuestionsShowTheirTextsAndWriteTheAnswers) {
   // A type the page does not know: no box, answer 1.
   int answer = -7;
   DWORD_PTR result = 0;
-  ASSERT_TRUE(SendMessageTimeoutA(page_, UM_QUESTION, 9, reinterpret_cast<LPARAM>(&answer), SMTO_NORMAL, 5000, &result));
+  ASSERT_TRUE(SendMessageTimeoutA(page_, UM_QUESTION, 99, reinterpret_cast<LPARAM>(&answer), SMTO_NORMAL, 5000, &result));
   EXPECT_EQ(answer, 1);
   EXPECT_EQ(probe::FindModalDialog(GetCurrentProcessId(), sheet_), nullptr);
 }
@@ -121,6 +121,10 @@ TEST_F(SheetTest, SpaceAndDriveQuestionsFormatTheirArguments) {
   box = AnswerBox(IDOK);
   SendMessageA(page_, UM_QUESTION, QuestionDriveNotReady, reinterpret_cast<LPARAM>("\\\\SRV\\50%d\\"));
   EXPECT_EQ(box.get(), "Achtung!\n\nLaufwerk/Volume \xBB\\\\SRV\\50%d\\\xAB nicht bereit.");
+  box = AnswerBox(IDOK);
+  SendMessageA(page_, UM_QUESTION, QuestionRecoveryFailed, reinterpret_cast<LPARAM>("C:\\ARCHIVE\\connect.001"));
+  EXPECT_EQ(box.get(), "Achtung!\n\nEine unterbrochene Installation in diesem Zielverzeichnis kann nicht "
+                       "r\xFC" "ckg\xE4" "ngig gemacht werden!\nBitte pr\xFC" "fen Sie \xBB" "C:\\ARCHIVE\\connect.001\xAB.");
 }
 
 TEST_F(SheetTest, OutputQuestionPassesTheButtonOnUnchanged) {

@@ -11,6 +11,7 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "engine/interrupted_run.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 #include "tools/zpack/code_pages.h"
@@ -25,8 +26,8 @@ namespace {
 
 constexpr int kNameTagChars = 90;    // the merge's bounds for the archive's own record
 constexpr int kTitleTagChars = 95;
-const char* const kClasses[] = {"missing", "changed", "type", "time", "attribute", "extra", "record"};
-enum FindingClass { Missing, Changed, Type, Time, Attribute, Extra, Record, kClassCount };
+const char* const kClasses[] = {"missing", "changed", "type", "time", "attribute", "extra", "record", "interrupted"};
+enum FindingClass { Missing, Changed, Type, Time, Attribute, Extra, Record, Interrupted, kClassCount };
 
 struct Finding {
   FindingClass kind;
@@ -70,6 +71,7 @@ class Verifier {
                    bool ownRecordFile);
   void CompareTimesAndAttributes(const EntryHeader& h, const std::string& name, const InstalledFile& file);
   void FindExtras(const std::string& directory, const std::string& shownPrefix);
+  void FindInterruptedRun();
   void Print(const char* packedPath, const char* treeDir, uint32_t checked);
 
   VerifyOptions options_;
@@ -381,6 +383,23 @@ void Verifier::FindExtras(const std::string& directory, const std::string& shown
   }
 }
 
+// A run into this tree that did not end by itself leaves its record beside the tree: the next run
+// into it puts the tree right first.
+void Verifier::FindInterruptedRun() {
+  InstalledFile file;
+  std::string why;
+  if (!OpenInstalled(tree_ + kRunRecordSuffix, &file, &why)) return;
+  char bytes[1024];
+  const int32_t got = ReadInstalled(file, bytes, sizeof bytes);
+  CloseInstalled(file);
+  RunRecord record;
+  if (got <= 0 || !ParseRunRecord(bytes, static_cast<size_t>(got), &record)) return;
+  const std::string name = EscapedHostText(tree_.substr(tree_.find_last_of("\\/") + 1) + kRunRecordSuffix);
+  std::string detail = std::string("an install that did not end (") + RunPhaseText(record.phase);
+  if (record.backup[0] != '\0') detail += std::string(", backup ") + EscapedUtf8(record.backup, options_.codePage);
+  Report(Interrupted, "..\\" + name, detail + "); the next run into it puts it right");
+}
+
 void Verifier::Print(const char* packedPath, const char* treeDir, uint32_t checked) {
   size_t counts[kClassCount] = {};
   for (const Finding& f : findings_) ++counts[f.kind];
@@ -483,6 +502,7 @@ int Verifier::Run(const char* packedPath, const char* treeDir) {
   if (!WalkComplete(walked)) unreadable_ = true;
   if (unreadable_) return kExitUsage;
   FindExtras(tree_, "");
+  FindInterruptedRun();
   Print(packedPath, treeDir, checked);
   return findings_.empty() ? kExitOk : kExitFailed;
 }
