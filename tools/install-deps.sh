@@ -17,8 +17,8 @@ if [ -n "$missing" ]; then
 fi
 # The locales Wine takes its code pages from: German (ANSI 1252, OEM 850), which build/win32/wine-run
 # gives Wine (without it Wine falls back to ASCII names and cannot write a name such as "größe.dat"),
-# Polish (1250, 852) and Japanese (932, double-byte) for the code-page tests.
-for l in de_DE pl_PL ja_JP; do
+# and Polish (1250, 852) for the code-page tests.
+for l in de_DE pl_PL; do
   locale -a 2>/dev/null | grep -qx "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
 done
 if [ "$(LC_ALL=de_DE.UTF-8 locale charmap 2>/dev/null)" != UTF-8 ]; then

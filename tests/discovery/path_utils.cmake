@@ -7,6 +7,6 @@ if(WIN32)
                        FIXTURES_REQUIRED wine TIMEOUT 600)
   # Splitting by whole characters under a Japanese system (ANSI 932).
   add_test(NAME path_utils_test_japanese COMMAND path_utils_test --gtest_filter=DoubleByte.*)
-  set_tests_properties(path_utils_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8"
-                       FIXTURES_REQUIRED wine TIMEOUT 300)
+  set_tests_properties(path_utils_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                       FIXTURES_REQUIRED "wine;japanese_locale" TIMEOUT 300)
 endif()

@@ -15,6 +15,6 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp)
                        FIXTURES_REQUIRED wine RESOURCE_LOCK zelvar_installation TIMEOUT 300)
   # A target with double-byte names under a Japanese system (ANSI and OEM 932).
   add_test(NAME setup_call_test_japanese COMMAND setup_call_test --gtest_filter=SetupCall.DoubleByteTargetIsRegisteredByWholeNames)
-  set_tests_properties(setup_call_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8"
-                       FIXTURES_REQUIRED wine RESOURCE_LOCK zelvar_installation TIMEOUT 300)
+  set_tests_properties(setup_call_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                       FIXTURES_REQUIRED "wine;japanese_locale" RESOURCE_LOCK zelvar_installation TIMEOUT 300)
 endif()

@@ -199,9 +199,10 @@ TEST_F(SetupCall, DoubleByteTargetIsRegisteredByWholeNames) {
   ASSERT_EQ(run.Exit(), 0) << run.output;
   std::vector<std::string> made;
   for (const auto& item : TreeOf(archive)) {
+    // Beside the target and what it holds.
     if (before.count(item.first) == 0 && item.first.rfind(HYO_KEISAN "\\" SOFUTO "\\", 0) != 0) made.push_back(item.first);
   }
-  EXPECT_EQ(made, (std::vector<std::string>{"archive.dir", HYO_KEISAN "\\" SOFUTO "\\", HYO_KEISAN "\\archive.dir"}));
+  EXPECT_EQ(made, (std::vector<std::string>{"archive.dir", HYO_KEISAN "\\archive.dir"}));
   EXPECT_EQ(FileText(target + "\\f1.txt"), "Datei 1 im Archiv\r\n");
   EXPECT_EQ(NamesAndPaths(ReadBytes(archive + "\\" HYO_KEISAN "\\archive.dir")),
             NameList({{SOFUTO, "SRV\\SYS:zelvar\\ARCHIVE\\" HYO_KEISAN "\\" SOFUTO}}));

@@ -12,8 +12,8 @@ if(TARGET zpackwriter)
   if(WIN32)
     # A target with double-byte names under a Japanese system (ANSI and OEM 932).
     add_test(NAME job_test_japanese COMMAND job_test --gtest_filter=*DoubleByte*)
-    set_tests_properties(job_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8"
-                         FIXTURES_REQUIRED wine TIMEOUT 300)
+    set_tests_properties(job_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                         FIXTURES_REQUIRED "wine;japanese_locale" TIMEOUT 300)
   endif()
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/worker_test.cpp)
     z_add_gtest(worker_test ${CMAKE_CURRENT_LIST_DIR}/worker_test.cpp ${z_job_strings} LIBS ${z_job_libs})
