@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mount.h>
 #include <unistd.h>
 #endif
@@ -133,6 +136,10 @@ TEST(ZpackBehaviour, DoubleByteNamesSplitByWholeCharacters) {
     EXPECT_NE(testing::internal::GetCapturedStdout().find(std::string("\\") + c.level + "\\" + c.leaf), std::string::npos);
     ASSERT_EQ(Zpack({"extract", "--codepage", c.codePage, packed, (dir / "out").string()}), 0);
     EXPECT_EQ(Get(dir / "out" / fs::u8path(c.level) / fs::u8path(c.leaf)), "x") << c.codePage;
+#ifdef _WIN32
+    // verify reads the tree through the system's ANSI names: only on a system of that code page.
+    if (GetACP() != static_cast<UINT>(std::atoi(c.codePage))) continue;
+#endif
     testing::internal::CaptureStdout();
     EXPECT_EQ(Zpack({"verify", "--codepage", c.codePage, "--root", "C:\\ARCHIVE\\x", packed, (dir / "out").string()}),
               0);
