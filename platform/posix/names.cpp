@@ -32,7 +32,8 @@ uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size) {
   // Walked by whole characters: a double-byte character of a test's code page ends in a trail byte
   // that may be 0x5C, which is neither a separator nor a trailing backslash.
   auto step = [](const char* p) {
-    return OsIsLeadByte(CodePageAnsi, static_cast<unsigned char>(*p)) && p[1] != '\0' ? p + 2 : p + 1;
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    return byte >= 0x80 && OsIsLeadByte(CodePageAnsi, byte) && p[1] != '\0' ? p + 2 : p + 1;
   };
   size_t end = 0;
   for (const char* p = path; *p != '\0'; p = step(p)) {

@@ -23,7 +23,8 @@ int IsSeparator(char c) { return c == '\\' || c == '/'; }
 // The next character of a Windows path: a double-byte character of a test's code page is one,
 // whatever its trail byte.
 const char* Step(const char* p) {
-  return OsIsLeadByte(CodePageAnsi, static_cast<unsigned char>(*p)) && p[1] != '\0' ? p + 2 : p + 1;
+  const unsigned char byte = static_cast<unsigned char>(*p);
+  return byte >= 0x80 && OsIsLeadByte(CodePageAnsi, byte) && p[1] != '\0' ? p + 2 : p + 1;
 }
 
 // The end of the name at p: the first separator that is a character of its own, or the end.
@@ -68,6 +69,7 @@ void CopyHostDirectory(char* target, const char* hostDirectory) {
 // "..", when it would climb above the root, stays at the root, as on Windows.
 int AppendComponents(char* out, size_t size, size_t rootLength, const char* rest) {
   size_t length = strlen(out);
+  int endsWithBackslash = EndsWithBackslash(out);  // known from here on without walking out again
   const char* p = rest;
   while (*p != '\0') {
     while (IsSeparator(*p)) ++p;
@@ -85,10 +87,12 @@ int AppendComponents(char* out, size_t size, size_t rootLength, const char* rest
       const size_t cut = LastBackslashBehind(out, rootLength);
       length = cut < length ? cut : rootLength;  // the backslash before the component goes too
       out[length] = '\0';
+      endsWithBackslash = EndsWithBackslash(out);
       continue;
     }
-    if (length > 0 && !EndsWithBackslash(out) && !AppendText(out, size, &length, "\\", 1)) return 0;
+    if (length > 0 && !endsWithBackslash && !AppendText(out, size, &length, "\\", 1)) return 0;
     if (!AppendText(out, size, &length, start, count)) return 0;
+    endsWithBackslash = 0;
   }
   return 1;
 }
