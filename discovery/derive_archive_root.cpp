@@ -18,7 +18,7 @@ void ArchiveRootOnServerDisk() {
   if (rootDirectory[0] == '\0') return;
   // "C:\zelvar\" and "C:\zelvar" name the same root; the rest must keep its backslash.
   size_t length = std::strlen(rootDirectory);
-  if (length > 3 && rootDirectory[length - 1] == '\\') rootDirectory[length - 1] = '\0';
+  if (length > 3 && EndsWithChar(rootDirectory, '\\')) rootDirectory[length - 1] = '\0';
   if (!IsPathPrefixNoCase(settings.targetDir, rootDirectory)) {
     char shortForm[kPathBuffer] = "";
     uint32_t shortLength = OsGetShortPathName(rootDirectory, shortForm, sizeof shortForm);
@@ -26,7 +26,7 @@ void ArchiveRootOnServerDisk() {
     shortForm[sizeof shortForm - 1] = '\0';
     CopyToSize(rootDirectory, sizeof rootDirectory, shortForm);
     length = std::strlen(rootDirectory);
-    if (length > 3 && rootDirectory[length - 1] == '\\') rootDirectory[length - 1] = '\0';
+    if (length > 3 && EndsWithChar(rootDirectory, '\\')) rootDirectory[length - 1] = '\0';
     if (!IsPathPrefixNoCase(settings.targetDir, rootDirectory)) return;
   }
   char computer[kComputerNameBuffer] = "";

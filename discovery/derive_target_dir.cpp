@@ -85,15 +85,14 @@ void DeriveInstallRoot() {
     p = SkipChars(p, "\\");
   }
   p = SkipPastSeparatorRun(p, ":\\");
-  const char* tail = std::strchr(p, '\\');
+  const char* tail = FindChar(p, '\\');
 
   if (tail != nullptr) {
     CopyBounded(settings.installRoot, kPathChars, settings.targetDir);
-    size_t tailLength = std::strlen(tail);
-    size_t rootLength = std::strlen(settings.installRoot);
-    for (size_t i = 0; i + tailLength <= rootLength; ++i) {
-      if (StartsWithNoCase(settings.installRoot + i, tail)) {
-        settings.installRoot[i] = '\0';
+    // Tried at the start of every whole character: a trail byte 0x5C starts no tail.
+    for (char* at = settings.installRoot; *at != '\0'; at = const_cast<char*>(NextChar(at))) {
+      if (StartsWithNoCase(at, tail)) {
+        *at = '\0';
         StripTrailingBackslash(settings.installRoot, settings.installRoot);
         return;
       }

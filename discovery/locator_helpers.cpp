@@ -7,7 +7,7 @@
 
 size_t JoinedLength(const char* dir, const char* tail) {
   size_t length = std::strlen(dir);
-  if (length == 0 || dir[length - 1] != '\\') ++length;
+  if (!EndsWithChar(dir, '\\')) ++length;
   if (*tail == '\\') ++tail;
   return length + std::strlen(tail);
 }
@@ -50,7 +50,9 @@ size_t UncRootLength(const char* path) {
 int IsPathPrefixNoCase(const char* path, const char* prefix) {
   size_t length = std::strlen(prefix);
   if (length == 0 || !StartsWithNoCase(path, prefix)) return 0;
+  // The prefix matched whole characters, so path[length] starts one; the prefix's own end is its
+  // last whole character (a trail byte 0x5C ends no component).
   char next = path[length];
-  char last = prefix[length - 1];
-  return next == '\0' || next == '\\' || next == '/' || last == '\\' || last == '/' || last == ':';
+  return next == '\0' || next == '\\' || next == '/' || EndsWithChar(prefix, '\\') || EndsWithChar(prefix, '/') ||
+         EndsWithChar(prefix, ':');
 }

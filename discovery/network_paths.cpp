@@ -75,7 +75,7 @@ int ServerPathForm(const char* path, char* out) {
   }
   UncToVolumeForm(unc, volume, sizeof volume);
   // The installation directory: the first directory behind the volume's colon.
-  const char* colon = std::strchr(volume, ':');
+  const char* colon = FindChar(volume, ':');
   int inInstallation = 0;
   if (colon != nullptr) {
     const char* directory = SkipChars(colon + 1, "\\/");

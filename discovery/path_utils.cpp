@@ -17,12 +17,12 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsSplitSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 
-// Copies src into dst of the given size (at most size - 1 characters, then a terminator); handles
-// dst == src and overlapping areas. Returns the number of characters copied.
+// Copies src into dst of the given size (at most size - 1 bytes, then a terminator; a double-byte
+// character that would not fit whole is left out); handles dst == src and overlapping areas.
+// Returns the number of bytes copied.
 size_t MoveToSize(char* dst, size_t size, const char* src) {
   if (size == 0) return 0;
-  size_t length = 0;
-  while (length < size - 1 && src[length] != '\0') ++length;
+  const size_t length = WholeCharsLength(src, size - 1);
   std::memmove(dst, src, length);
   dst[length] = '\0';
   return length;
@@ -37,12 +37,17 @@ void AppendToSize(char* dst, size_t size, const char* text) {
 
 // Position of the last splitting separator ("\", "/", ":") at index 1 or later; -1 when none.
 // A separator in the first position never counts.
-long LastSplitPosition(const char* text) {
-  size_t length = std::strlen(text);
-  for (size_t i = length; i > 1; --i) {
-    if (IsSplitSeparator(text[i - 1])) return static_cast<long>(i - 1);
+long LastSplitPosition(const char* text, TextCodePage codePage) {
+  long last = -1;
+  for (const char* p = text; *p != '\0'; p = NextChar(p, codePage)) {
+    if (p != text && IsSplitSeparator(*p)) last = static_cast<long>(p - text);
   }
-  return -1;
+  return last;
+}
+
+bool IsLead(const char* p, TextCodePage codePage) {
+  const unsigned char byte = static_cast<unsigned char>(*p);
+  return byte >= 0x80 && OsIsLeadByte(codePage, byte);
 }
 
 // Texts are raised whole, so that a double-byte character is raised as one; a text of this many
@@ -68,6 +73,47 @@ int EqualNoCaseN(const char* a, const char* b, size_t length) {
 
 }  // namespace
 
+const char* NextChar(const char* p, TextCodePage codePage) {
+  if (*p == '\0') return p;
+  return IsLead(p, codePage) && p[1] != '\0' ? p + 2 : p + 1;
+}
+
+const char* FindChar(const char* text, char c, TextCodePage codePage) {
+  for (const char* p = text; *p != '\0'; p = NextChar(p, codePage)) {
+    if (*p == c) return p;
+  }
+  return nullptr;
+}
+
+const char* FindLastOf(const char* text, const char* set, TextCodePage codePage) {
+  const char* last = nullptr;
+  for (const char* p = text; *p != '\0'; p = NextChar(p, codePage)) {
+    if (InSet(*p, set)) last = p;
+  }
+  return last;
+}
+
+int EndsWithChar(const char* text, char c, TextCodePage codePage) {
+  const char* last = nullptr;
+  for (const char* p = text; *p != '\0'; p = NextChar(p, codePage)) last = p;
+  return last != nullptr && *last == c && NextChar(last, codePage) == last + 1 ? 1 : 0;
+}
+
+size_t WholeCharsLength(const char* text, size_t maxBytes, TextCodePage codePage) {
+  const char* p = text;
+  while (*p != '\0') {
+    const char* next = NextChar(p, codePage);
+    if (static_cast<size_t>(next - text) > maxBytes) break;
+    p = next;
+  }
+  return static_cast<size_t>(p - text);
+}
+
+const char* LastComponent(const char* path, TextCodePage codePage) {
+  const long cut = LastSplitPosition(path, codePage);
+  return cut > 0 ? path + cut + 1 : path;
+}
+
 char* CopyBounded(char* dst, size_t maxChars, const char* src) {
   MoveToSize(dst, maxChars + 1, src);
   return dst;
@@ -84,7 +130,7 @@ const char* SkipChars(const char* text, const char* set) {
 }
 
 const char* FindFirstOf(const char* text, const char* set) {
-  while (*text != '\0' && !InSet(*text, set)) ++text;
+  while (*text != '\0' && !InSet(*text, set)) text = NextChar(text, CodePageAnsi);
   return text;
 }
 
@@ -100,21 +146,19 @@ const char* CopyUntilAny(char* dst, const char* src, const char* set) {
   return stop;
 }
 
-char* LastChar(char* text) {
-  size_t length = std::strlen(text);
-  return length == 0 ? text : text + length - 1;
+const char* LastChar(const char* text) {
+  const char* last = text;
+  for (const char* p = text; *p != '\0'; p = NextChar(p, CodePageAnsi)) last = p;
+  return last;
 }
 
-const char* LastChar(const char* text) {
-  size_t length = std::strlen(text);
-  return length == 0 ? text : text + length - 1;
-}
+char* LastChar(char* text) { return const_cast<char*>(LastChar(static_cast<const char*>(text))); }
 
 // A path that already fills its buffer gets no backslash: it stays as it is rather than losing
 // its last character.
 char* EnsureTrailingBackslash(char* path, size_t size) {
   size_t length = std::strlen(path);
-  if (length > 0 && path[length - 1] == '\\') return path;
+  if (EndsWithChar(path, '\\')) return path;
   if (length + 1 < size) {
     path[length] = '\\';
     path[length + 1] = '\0';
@@ -125,7 +169,7 @@ char* EnsureTrailingBackslash(char* path, size_t size) {
 char* StripTrailingBackslash(char* dst, const char* src) {
   size_t length = std::strlen(src);
   std::memmove(dst, src, length + 1);
-  if (length > 0 && dst[length - 1] == '\\') dst[length - 1] = '\0';
+  if (EndsWithChar(dst, '\\')) dst[length - 1] = '\0';
   return dst;
 }
 
@@ -141,25 +185,34 @@ char* JoinPath(char* dst, const char* src, const char* tail, size_t size) {
   return dst;
 }
 
-char* DirectoryPart(char* dst, const char* src) {
+char* DirectoryPart(char* dst, const char* src, TextCodePage codePage) {
   size_t length = std::strlen(src);
   std::memmove(dst, src, length + 1);
-  long cut = LastSplitPosition(dst);
+  long cut = LastSplitPosition(dst, codePage);
   if (cut > 0) dst[cut] = '\0';
   return dst;
 }
 
-char* FileNamePart(char* dst, const char* src) {
-  long cut = LastSplitPosition(src);
-  const char* name = cut > 0 ? src + cut + 1 : src;
+char* FileNamePart(char* dst, const char* src, TextCodePage codePage) {
+  const char* name = LastComponent(src, codePage);
   std::memmove(dst, name, std::strlen(name) + 1);
   return dst;
+}
+
+int ParentDirectory(char* parent, const char* path) {
+  char copy[kPathSize];
+  CopyToSize(copy, sizeof copy, path);
+  StripTrailingBackslash(copy, copy);
+  DirectoryPart(parent, copy);
+  if (std::strcmp(parent, copy) == 0) return 0;  // a bare name: no parent to go to
+  if (parent[0] != '\0' && parent[1] == ':' && parent[2] == '\0') std::strcpy(parent + 2, "\\");
+  return 1;
 }
 
 const char* ExtensionStart(const char* path) {
   const char* dot = nullptr;
   const char* p = path;
-  for (; *p != '\0'; ++p) {
+  for (; *p != '\0'; p = NextChar(p, CodePageAnsi)) {
     if (*p == '.') dot = p;
     else if (IsPathSeparator(*p)) dot = nullptr;
   }
@@ -184,9 +237,9 @@ char* SetExtension(char* dst, const char* src, const char* ext, size_t size) {
 }
 
 char* DefaultExtension(char* dst, const char* src, const char* ext, size_t size) {
-  const char* lastBackslash = std::strrchr(src, '\\');
+  const char* lastBackslash = FindLastOf(src, "\\");
   const char* name = lastBackslash != nullptr ? lastBackslash + 1 : src;
-  if (std::strchr(name, '.') != nullptr) return CopyToSize(dst, size, src);
+  if (FindChar(name, '.') != nullptr) return CopyToSize(dst, size, src);
   return SetExtension(dst, src, ext, size);
 }
 
@@ -199,6 +252,31 @@ char* NumberedExtension(char* dst, const char* src, int n, size_t size) {
 int IsDriveForm(const char* path) { return path[0] != '\0' && path[1] == ':' ? 1 : 0; }
 
 namespace {
+
+// A path built into a buffer of size bytes, whole characters at a time; once one does not fit,
+// nothing more is added (a later, narrower one would make another path).
+struct PathOutput {
+  char* dst;
+  size_t size;
+  size_t used;
+  bool full;
+  void Put(const char* from, size_t bytes) {
+    if (full || used + bytes >= size) {
+      full = true;
+      return;
+    }
+    std::memcpy(dst + used, from, bytes);
+    used += bytes;
+  }
+  void Put(char c) { Put(&c, 1); }
+  // The whole character at *p; *p moves past it.
+  void PutChar(const char** p) {
+    const char* next = NextChar(*p);
+    Put(*p, static_cast<size_t>(next - *p));
+    *p = next;
+  }
+  void End() { dst[used] = '\0'; }
+};
 
 const char* ServerShareEnd(const char* server) {
   const char* p = FindFirstOf(server, "\\");
@@ -214,7 +292,7 @@ const char* UncShareEnd(const char* path) { return ServerShareEnd(path + 2); }
 
 // The first colon decides: a drive path never counts as volume form, whatever follows.
 int IsVolumeForm(const char* path) {
-  const char* colon = std::strchr(path, ':');
+  const char* colon = FindChar(path, ':');
   return colon != nullptr && colon - path >= 2 ? 1 : 0;
 }
 
@@ -226,20 +304,17 @@ void UncToVolumeForm(const char* src, char* dst, size_t size) {
     MoveToSize(dst, size, work);
     return;
   }
-  size_t out = 0;
-  auto put = [&](char c) {
-    if (out + 1 < size) dst[out++] = c;
-  };
+  PathOutput out = {dst, size, 0, false};
   const char* p = work + 2;
   const char marks[2] = {'\\', ':'};
   for (char mark : marks) {
-    while (*p != '\0' && !IsPathSeparator(*p)) put(*p++);
+    while (*p != '\0' && !IsPathSeparator(*p)) out.PutChar(&p);
     if (*p == '\0') break;
     ++p;
-    put(mark);
+    out.Put(mark);
   }
-  while (*p != '\0') put(*p++);
-  dst[out] = '\0';
+  while (*p != '\0') out.PutChar(&p);
+  out.End();
 }
 
 void VolumeToUncForm(const char* src, char* dst, size_t size) {
@@ -250,21 +325,19 @@ void VolumeToUncForm(const char* src, char* dst, size_t size) {
     MoveToSize(dst, size, work);
     return;
   }
-  for (char* p = work; *p != '\0'; ++p) {
+  for (char* p = work; *p != '\0'; p = const_cast<char*>(NextChar(p))) {
     if (*p == '/') *p = '\\';
   }
-  size_t out = 0;
-  auto put = [&](char c) {
-    if (out + 1 < size) dst[out++] = c;
-  };
-  put('\\');
-  put('\\');
+  PathOutput out = {dst, size, 0, false};
+  out.Put('\\');
+  out.Put('\\');
   const char* p = work;
-  while (*p != ':') put(*p++);
+  const char* colon = FindChar(work, ':');
+  while (p != colon) out.PutChar(&p);
   ++p;
-  if (*p != '\\') put('\\');
-  while (*p != '\0') put(*p++);
-  dst[out] = '\0';
+  if (*p != '\\') out.Put('\\');
+  while (*p != '\0') out.PutChar(&p);
+  out.End();
 }
 
 int EqualNoCase(const char* a, const char* b) {

@@ -22,7 +22,7 @@ void RemoveDirectoryWithRetry(const char* directory) {
 // appended to it in place and cut off again, so that it holds the same path on return.
 void DeleteContents(char* work, size_t length) {
   size_t base = length;
-  if (base == 0 || work[base - 1] != '\\') {
+  if (!EndsWithChar(work, '\\')) {  // work[length] is its terminator
     if (base + 1 > static_cast<size_t>(kPathChars)) return;
     work[base++] = '\\';
   }

@@ -62,7 +62,8 @@ void EnsureDirectory(const char* path, int isFilePath) {
   copy[length] = '\\';
   copy[length + 1] = '\0';
   int lastCreated = 0;
-  for (char* p = CreationStart(copy); *p != '\0'; ++p) {
+  // Level by level, by whole characters: the trail byte 0x5C of a double-byte character ends no level.
+  for (char* p = CreationStart(copy); *p != '\0'; p = const_cast<char*>(NextChar(p))) {
     if (*p != '\\') continue;
     *p = '\0';
     lastCreated = OsCreateDirectory(copy);  // an existing level fails here, which is fine

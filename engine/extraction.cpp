@@ -105,7 +105,7 @@ int IsSafeEntryName(const char* name) {
       const char c = component[length];
       if (c == ':') return 0;  // drive or alternate data stream
       if (c != '.' && c != ' ') onlyDotsAndBlanks = 0;
-      ++length;
+      length = static_cast<size_t>(NextChar(component + length) - component);  // a trail 0x5C is no separator
     }
     // An empty level (\\, trailing backslash, UNC start) or one of dots and blanks (., .., ". .",
     // which Windows reduces to . or ..) could climb out of the target; a device name leaves it too.
@@ -180,7 +180,7 @@ int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryF
   if ((entryFlags & EntryHasRecords) != 0) {
     char copy[kPathBuffer];
     StripTrailingBackslash(copy, path);
-    const char* slash = std::strrchr(copy, '\\');
+    const char* slash = FindLastOf(copy, "\\");
     int kind = RecordsNone;
     if (slash != nullptr) {
       for (int row = 0; row < 3; ++row) {

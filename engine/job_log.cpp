@@ -65,7 +65,7 @@ void NameTheRun() {
 
 // Line breaks of message texts would split one event into several lines.
 void Flatten(char* text) {
-  for (char* p = text; *p != '\0'; ++p) {
+  for (char* p = text; *p != '\0'; p = const_cast<char*>(NextChar(p))) {
     if (*p == '\n' || *p == '\r' || *p == '\t') *p = ' ';
   }
 }
@@ -90,8 +90,16 @@ void AppendLine(const char* ansi) {
   if (tick - g_log.oldestTick >= kGatherMs) WriteGathered();
 }
 
+// A text cut at the buffer's end loses a double-byte character whole: its lead byte alone would
+// join whatever follows into another character.
 void FormatInto(char* text, size_t size, const char* format, va_list arguments) {
-  std::vsnprintf(text, size, format, arguments);
+  const int length = std::vsnprintf(text, size, format, arguments);
+  if (length >= 0 && static_cast<size_t>(length) >= size) {
+    char* last = LastChar(text);
+    if (last[0] != '\0' && last[1] == '\0' && OsIsLeadByte(CodePageAnsi, static_cast<unsigned char>(last[0]))) {
+      last[0] = '\0';
+    }
+  }
   Flatten(text);
 }
 

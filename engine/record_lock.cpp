@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "discovery/job_settings.h"
+#include "discovery/path_utils.h"
 #include "engine/archive_dir_wait.h"
 #include "engine/job_log.h"
 
@@ -29,7 +30,7 @@ uint64_t TargetClaimOffset(const char* targetDir) {
 
 int ArchiveDirPath(char* path, const char* dir) {
   const size_t length = std::strlen(dir);
-  const int separator = length == 0 || dir[length - 1] != '\\';
+  const int separator = !EndsWithChar(dir, '\\');  // a trail byte 0x5C is no separator
   if (length + (separator ? 1 : 0) + std::strlen("archive.dir") > static_cast<size_t>(kPathChars)) return 0;
   std::memcpy(path, dir, length);
   std::strcpy(path + length, separator ? "\\archive.dir" : "archive.dir");

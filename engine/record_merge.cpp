@@ -22,7 +22,7 @@ constexpr int kAncestorLevels = 51;
 int RecordFilePath(char* path, const char* dir, const char* fileName) {
   const size_t dirLength = std::strlen(dir);
   const size_t nameLength = std::strlen(fileName);
-  const int needsSeparator = dirLength == 0 || dir[dirLength - 1] != '\\';
+  const int needsSeparator = !EndsWithChar(dir, '\\');
   if (dirLength + (needsSeparator ? 1 : 0) + nameLength > static_cast<size_t>(kPathChars)) return 0;
   std::memcpy(path, dir, dirLength);
   size_t at = dirLength;
@@ -32,30 +32,22 @@ int RecordFilePath(char* path, const char* dir, const char* fileName) {
 }
 
 // Whether a path is only a root (C:, C:\, \\server\share) or has no separator, so that it has no parent.
-int HasNoParent(const char* path) {
+int HasNoParent(const char* path, TextCodePage codePage) {
   if (path[0] != '\0' && path[1] == ':') return path[2] == '\0' || (path[2] == '\\' && path[3] == '\0');
   if (path[0] == '\\' && path[1] == '\\') {
     const char* p = UncShareEnd(path);
     while (*p == '\\') ++p;
     return *p == '\0';
   }
-  return std::strpbrk(path + (path[0] != '\0' ? 1 : 0), "\\/:") == nullptr;
+  return LastComponent(path, codePage) == path;
 }
 
-// The parent directory, cut at the last backslash, slash or colon; 0 when there is none.
-int ParentDirectory(char* dst, const char* src) {
-  if (HasNoParent(src)) return 0;
-  DirectoryPart(dst, src);
+// The directory above, cut at the last backslash, slash or colon; 0 when there is none. The walk
+// goes up the target (ANSI) and the archive's record path (OEM) side by side.
+int UpperDirectory(char* dst, const char* src, TextCodePage codePage) {
+  if (HasNoParent(src, codePage)) return 0;
+  DirectoryPart(dst, src, codePage);
   return 1;
-}
-
-// The last component (after the last backslash, slash or colon).
-const char* LastComponent(const char* path) {
-  const char* last = path;
-  for (const char* p = path; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
-  }
-  return last;
 }
 
 void NewRecord(char* record) {
@@ -136,7 +128,7 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
   }
   if (!fromFile) NewRecord(ownRecord);
 
-  const char* lastComponent = LastComponent(root);
+  const char* lastComponent = LastComponent(root, CodePageOem);
   SetRecordTag(ownRecord, root, -1, TagPath);
   SetRecordTag(ownRecord, lastComponent, kNameTagChars, TagName);
   SetRecordTag(ownRecord, nameOem[0] != '\0' ? nameOem : lastComponent, kTitleTagChars, TagTitle);
@@ -183,7 +175,7 @@ int RegisterAncestor(const char* ancestorPath, const char* parentDir) {
     return 1;
   }
   NewRecord(record);
-  const char* lastComponent = LastComponent(ancestorPath);
+  const char* lastComponent = LastComponent(ancestorPath, CodePageOem);
   SetRecordTag(record, ancestorPath, -1, TagPath);
   SetRecordTag(record, lastComponent, kNameTagChars, TagName);
   SetRecordTag(record, lastComponent, kTitleTagChars, TagTitle);
@@ -208,7 +200,7 @@ int MergeArchiveRecords() {
   if (IsTopLevelPath(root)) return 1;  // a top-level archive is registered nowhere
 
   char parentDir[kPathBuffer];
-  if (!ParentDirectory(parentDir, g_jobSettings.targetDir)) return 1;
+  if (!UpperDirectory(parentDir, g_jobSettings.targetDir, CodePageAnsi)) return 1;
   // Nothing above the target is written yet: a run that cannot lock the parent's records stops.
   if (!RegisterInParent(ownRecord, parentDir)) {
     SetLogReason("The records in %s could not be locked: %s.", parentDir, ArchiveDirWaitError());
@@ -220,8 +212,8 @@ int MergeArchiveRecords() {
   char ancestorPath[kPathBuffer];
   CopyBounded(ancestorPath, kPathChars, root);
   for (int level = 0; level < kAncestorLevels; ++level) {
-    if (!ParentDirectory(ancestorPath, ancestorPath) || IsTopLevelPath(ancestorPath)) return 1;
-    if (!ParentDirectory(parentDir, parentDir)) return 1;
+    if (!UpperDirectory(ancestorPath, ancestorPath, CodePageOem) || IsTopLevelPath(ancestorPath)) return 1;
+    if (!UpperDirectory(parentDir, parentDir, CodePageAnsi)) return 1;
     if (RegisterAncestor(ancestorPath, parentDir)) return 1;
   }
   return 1;

@@ -64,7 +64,7 @@ void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records) {
     char* record = records + n * kRecordSize;
     char value[kRecordTagsSize];
     ReadRecordTag(record, TagPath, value, sizeof value);
-    if ((value[0] == '\\' && value[1] == '\\') || std::strchr(value, ':') != nullptr) continue;  // absolute
+    if ((value[0] == '\\' && value[1] == '\\') || FindChar(value, ':', CodePageOem) != nullptr) continue;  // absolute
     const size_t valueLength = std::strlen(value);
     // A joined path longer than a path buffer would have to be cut and would then name another
     // place: such a record keeps its entry as it is.
@@ -106,29 +106,34 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
   }
 }
 
+// Record paths are OEM text: a name ends at the first backslash that is a character of its own.
+static const char* SkipName(const char* p) {
+  while (*p != '\0' && *p != '\\') p = NextChar(p, CodePageOem);
+  return p;
+}
+
+static const char* SkipBackslashes(const char* p) {
+  while (*p == '\\') ++p;
+  return p;
+}
+
 // The first level below the root of a path begins at the returned position.
 static const char* FirstLevel(const char* path) {
   const char* p;
   if (path[0] == '\\' && path[1] == '\\') {
-    p = UncShareEnd(path);
-    while (*p == '\\') ++p;
-    return p;
+    p = SkipName(path + 2);                      // server (a third backslash: an empty one)
+    return SkipBackslashes(SkipName(SkipBackslashes(p)));  // share
   }
-  p = std::strchr(path, ':');
+  p = FindChar(path, ':', CodePageOem);
   if (p == nullptr) return nullptr;
   while (*p == ':') ++p;
-  if (*p != '\\' && *p != '\0') {
-    // server\volume:dir: a name right behind the colon still belongs to the root.
-    while (*p != '\0' && *p != '\\') ++p;
-  }
-  while (*p == '\\') ++p;
-  return p;
+  // server\volume:dir: a name right behind the colon still belongs to the root.
+  if (*p != '\\' && *p != '\0') p = SkipName(p);
+  return SkipBackslashes(p);
 }
 
 int IsTopLevelPath(const char* path) {
   const char* p = FirstLevel(path);
   if (p == nullptr) return 1;
-  while (*p != '\0' && *p != '\\') ++p;
-  while (*p == '\\') ++p;
-  return *p == '\0' ? 1 : 0;
+  return *SkipBackslashes(SkipName(p)) == '\0' ? 1 : 0;
 }

@@ -86,14 +86,17 @@ void ForgetClaim() {
   g_claim.highestMadeLength = 0;
 }
 
-// Every missing directory of a path, from its root down (as the extraction would make them).
+// Every missing directory of a path, from its root down (as the extraction would make them). The
+// path is walked by whole characters: the trail byte of a double-byte character is no separator.
 void MakeDirectories(const char* path) {
   char part[kPathBuffer];
   CopyBounded(part, kPathChars, path);
-  for (char* p = part + 1; ; ++p) {
+  if (part[0] == '\0') return;
+  const char* before = part;  // the character in front of p
+  for (char* p = const_cast<char*>(NextChar(part)); ; before = p, p = const_cast<char*>(NextChar(p))) {
     const char c = *p;
     if (c != '\\' && c != '\0') continue;
-    if (p[-1] != ':' && p[-1] != '\\') {
+    if (*before != ':' && *before != '\\') {
       *p = '\0';
       if (!OsDirectoryExists(part) && OsCreateDirectory(part)) {
         const size_t length = std::strlen(part);

@@ -60,16 +60,6 @@ void ReportJobStopWith(int questionType, uint32_t setupError, MessageLParam argu
   SendJobMessage(UM_QUESTION, static_cast<MessageWParam>(questionType), argument);
 }
 
-int ParentDirectory(char* parent, const char* path) {
-  char copy[kPathBuffer];
-  CopyBounded(copy, kPathChars, path);
-  StripTrailingBackslash(copy, copy);
-  DirectoryPart(parent, copy);
-  if (std::strcmp(parent, copy) == 0) return 0;  // a bare name: no parent to go to
-  if (parent[0] != '\0' && parent[1] == ':' && parent[2] == '\0') std::strcpy(parent + 2, "\\");
-  return 1;
-}
-
 int PrepareJob() {
   JobSettings& settings = g_jobSettings;
   if (settings.archiveRoot[0] == '\0') {

@@ -20,7 +20,6 @@ void TargetRoot(char* root, const char* targetDir);  // root: kRootBuffer bytes
 MessageLParam PackRequiredSize(uint64_t required);
 // Parent directory of a path, for changing the current directory out of the way ("C:\a" gives "C:\",
 // not the drive-relative "C:"). 0 when the path has no parent part.
-int ParentDirectory(char* parent, const char* path);  // parent: 261 bytes
 // Renames a directory; when that fails, changes the current directory to the parent of `from` (it
 // may lie inside) and tries once more. 1 when moved.
 int MoveWithRetry(const char* from, const char* to);

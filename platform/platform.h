@@ -140,6 +140,10 @@ void OsOemToUpper(const char* src, char* dst, size_t size);
 // the code page is never split). Returns the bytes written.
 enum TextCodePage { CodePageAnsi, CodePageOem };
 uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size);
+// Whether byte starts a double-byte character of the system's ANSI or OEM code page (932, 936, 949,
+// 950): the byte behind it is that character's trail, which may equal "\\", ":", "." or a letter.
+// Every walk through a path steps over such a character whole.
+int OsIsLeadByte(TextCodePage codePage, unsigned char byte);
 
 // ---- local time, for the log's time stamps ----
 struct OsLocalTime {

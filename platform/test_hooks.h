@@ -43,4 +43,8 @@ void OsSetMessageHandlerForTests(MessageHandler handler);
 // Every OsSleep lasts a whole number of ticks of this many milliseconds (Windows' default timer
 // makes Sleep(5) last about 15.6 ms); 0 sleeps as asked.
 void OsSetSleepGranularityForTests(uint32_t milliseconds);
+// A Japanese (932) or Simplified Chinese (936) system: ANSI and OEM are that double-byte code page
+// (lead bytes, conversions between them, upper case of ASCII letters, text for the log); 0 restores
+// the German system (1252, 850).
+void OsSetDoubleByteCodePageForTests(uint32_t codePage);
 #endif

@@ -4,7 +4,7 @@ set -e
 if [ "$(id -u)" != 0 ]; then echo "install-deps: must run as root" >&2; exit 1; fi
 packages="cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
-  libstorm-dev libdynamite-dev python3 libdeflate-dev locales openssl osslsigncode"
+  libstorm-dev libdynamite-dev python3 libdeflate-dev locales openssl osslsigncode fonts-ipafont-gothic"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

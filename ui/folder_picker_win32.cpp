@@ -15,7 +15,7 @@ FolderPickerState g_folderPicker;
 
 void VolumePrefix(const char* path, char* prefix, size_t size) {
   UncToVolumeForm(path, prefix, size);
-  char* colon = strchr(prefix, ':');
+  char* colon = const_cast<char*>(FindChar(prefix, ':'));
   if (colon == nullptr) return;
   while (*colon == ':') ++colon;
   *colon = '\0';

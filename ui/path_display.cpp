@@ -1,4 +1,5 @@
-// Shortening of paths for fixed-width text fields: head, ellipsis, tail.
+// Shortening of paths for fixed-width text fields: head, ellipsis, tail. Counts are bytes; every cut
+// falls between whole characters, so that neither part starts or ends on half a double-byte one.
 #include "ui/path_display.h"
 
 #include <cstring>
@@ -21,22 +22,23 @@ char* CompactPath(char* destination, const char* source, signed char maximum) {
     std::memmove(destination, source, length + 1);
     return destination;
   }
-  const char* separator = std::strpbrk(source, kSeparators);
-  if (m > 20 && separator != nullptr) {
+  const char* separator = FindFirstOf(source, kSeparators);
+  if (m > 20 && *separator != '\0') {
     // Head and tail are taken out before the destination is written, which may be the source.
     char head[128];
     char tail[128];
     size_t headLength = static_cast<size_t>(separator - source);
-    if (headLength > m - kHeadRoom) headLength = m - kHeadRoom;
+    if (headLength > m - kHeadRoom) headLength = WholeCharsLength(source, m - kHeadRoom);
     std::memcpy(head, source, headLength);
     head[headLength] = '\0';
 
     const size_t room = m - headLength - kEllipsisRoom;
     const char* tailStart = separator + 1;
-    const size_t tailLength = std::strlen(tailStart);
-    if (tailLength > room) tailStart += tailLength - room;
-    const char* inner = std::strpbrk(tailStart, kSeparators);
-    if (inner != nullptr) tailStart = inner + 1;
+    const char* tailEnd = tailStart + std::strlen(tailStart);
+    // The first whole character from which the rest fits the room.
+    while (static_cast<size_t>(tailEnd - tailStart) > room) tailStart = NextChar(tailStart);
+    const char* inner = FindFirstOf(tailStart, kSeparators);
+    if (*inner != '\0') tailStart = inner + 1;
     CopyBounded(tail, sizeof tail - 1, tailStart);
 
     // "%s\...\%s": at most headLength + 5 + room = m characters.
@@ -46,8 +48,9 @@ char* CompactPath(char* destination, const char* source, signed char maximum) {
     std::memcpy(destination + headLength + kEllipsisRoom, tail, finalTail + 1);
     return destination;
   }
-  std::memmove(destination, source, m);
-  destination[m] = '\0';
+  const size_t kept = WholeCharsLength(source, m);
+  std::memmove(destination, source, kept);
+  destination[kept] = '\0';
   return destination;
 }
 

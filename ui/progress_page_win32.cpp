@@ -146,7 +146,7 @@ void ShowFileNameReport(HWND page, const char* text) {
   char name[kPathBuffer];
   name[0] = '\0';
   if (text != nullptr) {
-    if (strchr(text, '\\') != nullptr) {
+    if (FindChar(text, '\\') != nullptr) {
       char whole[kPathBuffer];
       CopyBounded(whole, kPathChars, text);
       FileNamePart(name, whole);

@@ -42,8 +42,28 @@ char OemUpper(char c) {
 
 }  // namespace
 
+namespace {
+
+// On a double-byte system only a-z have capitals of the same length; a double-byte character is
+// kept whole, and never half of it.
+void DoubleByteUpper(const char* src, char* dst, size_t size) {
+  size_t i = 0;
+  while (src[i] != '\0') {
+    const unsigned char c = static_cast<unsigned char>(src[i]);
+    const size_t length = OsIsLeadByte(CodePageAnsi, c) && src[i + 1] != '\0' ? 2 : 1;
+    if (i + length + 1 > size) break;
+    dst[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : src[i];
+    if (length == 2) dst[i + 1] = src[i + 1];
+    i += length;
+  }
+  dst[i] = '\0';
+}
+
+}  // namespace
+
 void OsAnsiToUpper(const char* src, char* dst, size_t size) {
   if (size == 0) return;
+  if (DoubleByteCodePage() != 0) return DoubleByteUpper(src, dst, size);
   size_t i = 0;
   for (; src[i] != '\0' && i + 1 < size; ++i) dst[i] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(src[i])));
   dst[i] = '\0';
@@ -51,6 +71,7 @@ void OsAnsiToUpper(const char* src, char* dst, size_t size) {
 
 void OsOemToUpper(const char* src, char* dst, size_t size) {
   if (size == 0) return;
+  if (DoubleByteCodePage() != 0) return DoubleByteUpper(src, dst, size);
   size_t i = 0;
   for (; src[i] != '\0' && i + 1 < size; ++i) dst[i] = OemUpper(src[i]);
   dst[i] = '\0';

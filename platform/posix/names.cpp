@@ -29,16 +29,29 @@ uint32_t OsComparableName(const char* path, uint16_t* name, uint32_t size) {
   if (name == nullptr || size == 0) return 0;
   name[0] = 0;
   if (path == nullptr) return 0;
-  size_t end = std::strlen(path);
-  while (end > 0 && (path[end - 1] == '\\' || path[end - 1] == '/')) --end;
-  size_t start = end;
-  while (start > 0 && !IsSeparator(path[start - 1])) --start;
+  // Walked by whole characters: a double-byte character of a test's code page ends in a trail byte
+  // that may be 0x5C, which is neither a separator nor a trailing backslash.
+  auto step = [](const char* p) {
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    return byte >= 0x80 && OsIsLeadByte(CodePageAnsi, byte) && p[1] != '\0' ? p + 2 : p + 1;
+  };
+  size_t end = 0;
+  for (const char* p = path; *p != '\0'; p = step(p)) {
+    if (*p != '\\' && *p != '/') end = static_cast<size_t>(step(p) - path);
+  }
+  size_t start = 0;
+  for (const char* p = path; static_cast<size_t>(p - path) < end; p = step(p)) {
+    if (IsSeparator(*p)) start = static_cast<size_t>(step(p) - path);
+  }
   size_t kept = end;
   while (kept > start && (path[kept - 1] == '.' || path[kept - 1] == ' ')) --kept;
   if (kept == start) kept = end;
   uint32_t count = 0;
-  for (size_t k = start; k < kept && count + 1 < size; ++k) {
-    name[count++] = UpperOf(UnicodeOfCodePageByte(CodePageAnsi, static_cast<unsigned char>(path[k])));
+  for (const char* p = path + start; static_cast<size_t>(p - path) < kept && count + 1 < size; p = step(p)) {
+    const unsigned char lead = static_cast<unsigned char>(p[0]);
+    // A double-byte character has no case here; its two bytes make one unit of its own.
+    name[count++] = step(p) == p + 2 ? static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(p[1]))
+                                     : UpperOf(UnicodeOfCodePageByte(CodePageAnsi, lead));
   }
   name[count] = 0;
   return count;

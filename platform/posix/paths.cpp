@@ -20,6 +20,34 @@ char g_currentDirectory[kHostPathSize];  // Windows form; empty until set
 
 int IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// The next character of a Windows path: a double-byte character of a test's code page is one,
+// whatever its trail byte.
+const char* Step(const char* p) {
+  const unsigned char byte = static_cast<unsigned char>(*p);
+  return byte >= 0x80 && OsIsLeadByte(CodePageAnsi, byte) && p[1] != '\0' ? p + 2 : p + 1;
+}
+
+// The end of the name at p: the first separator that is a character of its own, or the end.
+const char* NameEnd(const char* p) {
+  while (*p != '\0' && !IsSeparator(*p)) p = Step(p);
+  return p;
+}
+
+int EndsWithBackslash(const char* out) {
+  const char* last = out;
+  for (const char* p = out; *p != '\0'; p = Step(p)) last = p;
+  return *last == '\\';
+}
+
+// The length of out up to its last backslash behind from (out's own length when there is none).
+size_t LastBackslashBehind(const char* out, size_t from) {
+  size_t last = strlen(out);
+  for (const char* p = out + from; *p != '\0'; p = Step(p)) {
+    if (*p == '\\') last = static_cast<size_t>(p - out);
+  }
+  return last;
+}
+
 int AppendText(char* out, size_t size, size_t* length, const char* text, size_t count) {
   if (*length + count >= size) return 0;
   memcpy(out + *length, text, count);
@@ -41,12 +69,13 @@ void CopyHostDirectory(char* target, const char* hostDirectory) {
 // "..", when it would climb above the root, stays at the root, as on Windows.
 int AppendComponents(char* out, size_t size, size_t rootLength, const char* rest) {
   size_t length = strlen(out);
+  int endsWithBackslash = EndsWithBackslash(out);  // known from here on without walking out again
   const char* p = rest;
   while (*p != '\0') {
     while (IsSeparator(*p)) ++p;
     if (*p == '\0') break;
     const char* start = p;
-    while (*p != '\0' && !IsSeparator(*p)) ++p;
+    p = NameEnd(p);
     size_t count = static_cast<size_t>(p - start);
     // Win32 drops trailing dots and blanks of a name ("connect." is "connect"); a name of nothing
     // else keeps them ("." and ".." below).
@@ -55,13 +84,15 @@ int AppendComponents(char* out, size_t size, size_t rootLength, const char* rest
     if (kept > 0) count = kept;
     if (count == 1 && start[0] == '.') continue;
     if (count == 2 && start[0] == '.' && start[1] == '.') {
-      while (length > rootLength && out[length - 1] != '\\') --length;
-      if (length > rootLength) --length;  // the backslash before the component
+      const size_t cut = LastBackslashBehind(out, rootLength);
+      length = cut < length ? cut : rootLength;  // the backslash before the component goes too
       out[length] = '\0';
+      endsWithBackslash = EndsWithBackslash(out);
       continue;
     }
-    if (length > 0 && out[length - 1] != '\\' && !AppendText(out, size, &length, "\\", 1)) return 0;
+    if (length > 0 && !endsWithBackslash && !AppendText(out, size, &length, "\\", 1)) return 0;
     if (!AppendText(out, size, &length, start, count)) return 0;
+    endsWithBackslash = 0;
   }
   return 1;
 }
@@ -74,12 +105,12 @@ int NormaliseLocked(const char* path, char* out, size_t size) {
     // \\server\share\rest: server and share form the root.
     const char* p = path + 2;
     const char* server = p;
-    while (*p != '\0' && !IsSeparator(*p)) ++p;
+    p = NameEnd(p);
     size_t serverLength = static_cast<size_t>(p - server);
     if (serverLength == 0 || *p == '\0') return 0;
     ++p;
     const char* share = p;
-    while (*p != '\0' && !IsSeparator(*p)) ++p;
+    p = NameEnd(p);
     size_t shareLength = static_cast<size_t>(p - share);
     if (shareLength == 0) return 0;
     if (!AppendText(out, size, &length, "\\\\", 2) || !AppendText(out, size, &length, server, serverLength) ||
@@ -200,7 +231,7 @@ int MapWindowsPath(const char* windowsPath, char* hostPath, size_t size) {
   const char* p = rest;
   while (*p != '\0') {
     const char* start = p;
-    while (*p != '\0' && *p != '\\') ++p;
+    p = NameEnd(p);
     if (!AppendHostComponent(hostPath, size, &length, start, static_cast<size_t>(p - start))) {
       hostPath[0] = '\0';
       return 0;

@@ -39,3 +39,6 @@ uint16_t UnicodeOfCodePageByte(TextCodePage codePage, unsigned char c);
 // The capital of an ANSI 1252 letter as CharUpper gives it there (a-z, the Latin-1 letters, s and z
 // caron, oe, y diaeresis); every other byte as it is.
 unsigned char AnsiUpper(unsigned char c);
+
+// The double-byte code page a test selected (932 or 936), or 0 for the German system.
+uint32_t DoubleByteCodePage();

@@ -41,11 +41,13 @@ const unsigned char kOemToAnsiHigh[128] = {
     0xAD, 0xB1, 0x3D, 0xBE, 0xB6, 0xA7, 0xF7, 0xB8, 0xB0, 0xA8, 0xB7, 0xB9, 0xB3, 0xB2, 0xA6, 0xA0,  // F0
 };
 
+// A double-byte system has one code page for both: the text stays as it is.
 void Translate(const char* src, char* dst, const unsigned char* high) {
   if (src == nullptr || dst == nullptr) return;
+  const bool same = DoubleByteCodePage() != 0;
   for (;; ++src, ++dst) {
     unsigned char c = static_cast<unsigned char>(*src);
-    *dst = static_cast<char>(c >= 0x80 ? high[c - 0x80] : c);
+    *dst = static_cast<char>(c >= 0x80 && !same ? high[c - 0x80] : c);
     if (c == 0) break;
   }
 }

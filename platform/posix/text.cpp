@@ -1,4 +1,7 @@
 // Text from the ANSI (1252) or OEM (850) code page as UTF-8, and the local time, on a POSIX host.
+#include <iconv.h>
+
+#include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
@@ -52,8 +55,30 @@ uint16_t UnicodeOfCodePageByte(TextCodePage codePage, unsigned char c) {
   return (codePage == CodePageOem ? kOemHigh : kAnsiHigh)[c - 0x80];
 }
 
+namespace {
+
+// A double-byte system's text through the host's converter; a character that does not fit or
+// does not convert ends the text there, so no character is ever split.
+uint32_t DoubleByteToUtf8(const char* src, char* dst, uint32_t size) {
+  dst[0] = '\0';
+  if (src == nullptr) return 0;
+  iconv_t converter = iconv_open("UTF-8", DoubleByteCodePage() == 932 ? "CP932" : "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return 0;
+  char* in = const_cast<char*>(src);
+  size_t inLeft = std::strlen(src);
+  char* out = dst;
+  size_t outLeft = size - 1;
+  iconv(converter, &in, &inLeft, &out, &outLeft);
+  iconv_close(converter);
+  *out = '\0';
+  return static_cast<uint32_t>(out - dst);
+}
+
+}  // namespace
+
 uint32_t OsTextToUtf8(const char* src, TextCodePage codePage, char* dst, uint32_t size) {
   if (dst == nullptr || size == 0) return 0;
+  if (DoubleByteCodePage() != 0) return DoubleByteToUtf8(src, dst, size);
   uint32_t used = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(src); p != nullptr && *p != 0; ++p) {
     const uint32_t c = UnicodeOfCodePageByte(codePage, *p);

@@ -16,8 +16,10 @@ int UpperCharacter(const char* character, int bytes, char* out) {
   if (upper[0] == wide[0] && (units == 1 || upper[1] == wide[1])) return 0;
   char back[8];
   BOOL lost = FALSE;
-  const int length =
-      WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, upper, units, back, sizeof back, nullptr, &lost);
+  // UTF-8 loses no character and takes no flag for it.
+  const bool utf8 = GetOEMCP() == CP_UTF8;
+  const int length = WideCharToMultiByte(CP_OEMCP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, upper, units, back, sizeof back,
+                                         nullptr, utf8 ? nullptr : &lost);
   if (length != bytes || lost) return 0;
   for (int k = 0; k < bytes; ++k) out[k] = back[k];
   return 1;
@@ -40,10 +42,11 @@ void OsOemToUpper(const char* src, char* dst, size_t size) {
 }
 
 // ANSI text, by whole characters: in a double-byte code page a lead byte and its trail are one
-// character, raised together (a trail byte on its own may look like an ASCII letter).
+// character, raised together (a trail byte on its own may look like an ASCII letter); in UTF-8
+// (65001) a character of two to four bytes is one, as on the OEM side.
 namespace {
 
-// The character at text raised into dst with the same length; returns that length (1 or 2).
+// The character at text raised into dst with the same length; returns that length (1 to 4).
 size_t AnsiUpperChar(const char* text, char* dst) {
   const unsigned char byte = static_cast<unsigned char>(text[0]);
   // Below 0x80 every ANSI code page is ASCII, where CharUpper raises a-z only; no lead byte lies there.
@@ -51,21 +54,20 @@ size_t AnsiUpperChar(const char* text, char* dst) {
     dst[0] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : text[0];
     return 1;
   }
-  const size_t length = IsDBCSLeadByteEx(CP_ACP, byte) && text[1] != '\0' ? 2 : 1;
-  dst[0] = text[0];
-  if (length == 2) dst[1] = text[1];
+  const size_t length = static_cast<size_t>(CharacterBytes(CP_ACP, text));
+  for (size_t k = 0; k < length; ++k) dst[k] = text[k];
   WCHAR wide[2] = {0, 0};
   if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), wide, 2) != 1) return length;
   WCHAR upper = wide[0];
   CharUpperBuffW(&upper, 1);
   if (upper == wide[0]) return length;
-  char back[2];
+  char back[4];
   BOOL lost = FALSE;
-  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &upper, 1, back, 2, nullptr, &lost) ==
+  const bool utf8 = GetACP() == CP_UTF8;
+  if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, &upper, 1, back, 4, nullptr, utf8 ? nullptr : &lost) ==
           static_cast<int>(length) &&
       !lost) {
-    dst[0] = back[0];
-    if (length == 2) dst[1] = back[1];
+    for (size_t k = 0; k < length; ++k) dst[k] = back[k];
   }
   return length;
 }
@@ -76,11 +78,10 @@ void OsAnsiToUpper(const char* src, char* dst, size_t size) {
   if (size == 0) return;
   size_t i = 0;
   while (src[i] != '\0') {
-    char upper[2];
+    char upper[4];
     const size_t length = AnsiUpperChar(src + i, upper);
     if (i + length + 1 > size) break;  // a character is copied whole or not at all
-    dst[i] = upper[0];
-    if (length == 2) dst[i + 1] = upper[1];
+    for (size_t k = 0; k < length; ++k) dst[i + k] = upper[k];
     i += length;
   }
   dst[i] = '\0';

@@ -84,3 +84,7 @@ void OsGetLocalTime(OsLocalTime* time) {
   time->minute = local.wMinute;
   time->second = local.wSecond;
 }
+
+int OsIsLeadByte(TextCodePage codePage, unsigned char byte) {
+  return byte >= 0x80 && IsDBCSLeadByteEx(codePage == CodePageOem ? CP_OEMCP : CP_ACP, byte) ? 1 : 0;
+}

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include "platform/test_hooks.h"
 #endif
 
 namespace {
@@ -247,6 +249,74 @@ TEST(PathUtils, CaseInsensitiveComparisons) {
   EXPECT_TRUE(StartsWithNoCase("abc", ""));
   EXPECT_FALSE(StartsWithNoCase("@@SETUP", "@@SETUP_CALL"));
   EXPECT_FALSE(StartsWithNoCase("-d", "-a"));
+}
+
+// ---- double-byte systems: 表 is 0x95 0x5C and ソ 0x83 0x5C in 932; 0x81 0x5C is one character in 936 ----
+#define HYO "\x95\x5C"
+#define SO "\x83\x5C"
+
+// The system a double-byte test needs: natively the seam's model is switched, under Wine the
+// locale it was started with must give that ANSI code page (else the test does not apply there).
+bool OnCodePage(uint32_t codePage) {
+#ifdef _WIN32
+  return GetACP() == codePage;
+#else
+  OsSetDoubleByteCodePageForTests(codePage);
+  return true;
+#endif
+}
+
+struct DoubleByte : ::testing::Test {
+  void TearDown() override {
+#ifndef _WIN32
+    OsSetDoubleByteCodePageForTests(0);
+#endif
+  }
+};
+
+// Splitting at the last separator: a trail byte 0x5C is never the last backslash.
+TEST_F(DoubleByte, SplittingTakesWholeCharacters) {
+  if (!OnCodePage(932)) GTEST_SKIP() << "needs ANSI code page 932";
+  EXPECT_EQ(Dir("C:\\zelvar\\ARCHIVE\\" HYO "\\" SO "fto"), "C:\\zelvar\\ARCHIVE\\" HYO);
+  EXPECT_EQ(Dir("C:\\ARCHIVE\\" HYO "calc\\" SO), "C:\\ARCHIVE\\" HYO "calc");
+  EXPECT_EQ(Name("C:\\ARCHIVE\\" HYO "\\" SO), SO);
+  EXPECT_EQ(Name("C:\\ARCHIVE\\" SO HYO), SO HYO);
+  EXPECT_STREQ(LastComponent("x:\\a\\" HYO, CodePageOem), HYO);
+  char parent[kPathSize];
+  ASSERT_EQ(ParentDirectory(parent, "C:\\ARCHIVE\\" HYO "\\" SO), 1);
+  EXPECT_STREQ(parent, "C:\\ARCHIVE\\" HYO);
+  ASSERT_EQ(ParentDirectory(parent, "C:\\ARCHIVE\\" SO "\\"), 1);
+  EXPECT_STREQ(parent, "C:\\ARCHIVE");
+  char path[kPathSize] = "C:\\" HYO;
+  EXPECT_STREQ(EnsureTrailingBackslash(path), "C:\\" HYO "\\");
+  EXPECT_STREQ(StripTrailingBackslash(path, "C:\\" SO), "C:\\" SO);
+  EXPECT_STREQ(LastChar("a" SO), SO);
+  EXPECT_EQ(EndsWithChar("C:\\" HYO, '\\'), 0);
+}
+
+// Looking for a separator, a colon or a dot from the front: the trail byte of a character is no
+// such character, whatever byte it is (936 as well).
+TEST_F(DoubleByte, SearchesStepOverCharacters) {
+  if (!OnCodePage(936)) GTEST_SKIP() << "needs ANSI code page 936";
+  EXPECT_STREQ(FindFirstOf("\x81\x5C" "a\\b", "\\"), "\\b");
+  EXPECT_EQ(FindChar("ab\x81:", ':'), nullptr);
+  EXPECT_STREQ(ExtensionStart("C:\\a\\n\x81."), "");
+  EXPECT_EQ(DefaultExt("C:\\a\\n\x81.", "dat"), "C:\\a\\n\x81..dat");
+  EXPECT_EQ(IsVolumeForm("\x81:\\a"), 0);
+  EXPECT_EQ(ToVolume("\\\\SRV\\\x81\x5C\\dir"), "SRV\\\x81\x5C:dir");
+  EXPECT_EQ(ToUnc("SRV\\\x81\x5C:dir"), "\\\\SRV\\\x81\x5C\\dir");
+  EXPECT_STREQ(ShareRootEnd("\\\\\x81\x5C\\share\\dir"), "\\dir");
+}
+
+// A copy cut at the buffer's end keeps whole characters only.
+TEST_F(DoubleByte, CopiesNeverKeepHalfACharacter) {
+  if (!OnCodePage(932)) GTEST_SKIP() << "needs ANSI code page 932";
+  char dst[8];
+  EXPECT_STREQ(CopyBounded(dst, 4, "C:\\" HYO), "C:\\");
+  EXPECT_STREQ(CopyToSize(dst, 6, "C:\\" HYO SO), "C:\\" HYO);
+  EXPECT_EQ(WholeCharsLength("a" SO "b", 2), 1u);
+  char joined[7];
+  EXPECT_STREQ(JoinPath(joined, "C:", SO SO, sizeof joined), "C:\\" SO);
 }
 
 #ifdef _WIN32

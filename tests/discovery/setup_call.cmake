@@ -13,4 +13,8 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp)
   add_test(NAME setup_call_test_polish COMMAND setup_call_test --gtest_filter=SetupCall.NamesMatchByThePolishLetters)
   set_tests_properties(setup_call_test_polish PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=pl_PL.UTF-8;Z_TEST_OEM_CODE_PAGE=852"
                        FIXTURES_REQUIRED wine RESOURCE_LOCK zelvar_installation TIMEOUT 300)
+  # A target with double-byte names under a Japanese system (ANSI and OEM 932).
+  add_test(NAME setup_call_test_japanese COMMAND setup_call_test --gtest_filter=SetupCall.DoubleByteTargetIsRegisteredByWholeNames)
+  set_tests_properties(setup_call_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                       FIXTURES_REQUIRED "wine;japanese_locale" RESOURCE_LOCK zelvar_installation TIMEOUT 300)
 endif()

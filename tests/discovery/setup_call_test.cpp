@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,63 @@ TEST_F(SetupCall, NamesMatchByTheGermanLetters) {
   records = InstallBeside("x\x9F", "x\x98");
   ASSERT_EQ(records.size(), 2u) << "the archive's own record is replaced, not added twice";
   EXPECT_EQ(records[1], NameList::value_type("x\x98", std::string(kSystemArchive) + "x\x98"));
+}
+
+// Every file and directory below dir (ANSI names, relative), with each file's bytes.
+std::map<std::string, std::string> TreeOf(const std::string& dir, const std::string& relative = "") {
+  std::map<std::string, std::string> tree;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return tree;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      tree[relative + name + "\\"] = "";
+      for (const auto& item : TreeOf(dir + "\\" + name, relative + name + "\\")) tree.insert(item);
+    } else {
+      const Bytes data = ReadBytes(dir + "\\" + name);
+      tree[relative + name] = std::string(data.begin(), data.end());
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return tree;
+}
+
+#define HYO_KEISAN "\x95\x5C\x8C\x76\x8E\x5A"  // 表計算 in 932: 表 ends in 0x5C
+#define SOFUTO "\x83\x5C\x83\x74\x83\x67"      // ソフト: ソ ends in 0x5C
+
+// On a Japanese system (ANSI and OEM 932) a setup call into ARCHIVE\表計算\ソフト finds its archive
+// root through the installation, registers the archive in the "archive.dir" of 表計算 and of ARCHIVE
+// with the whole names and paths, and makes nothing else; a run that fails takes back exactly what
+// it made. The win32 tests run it under a Japanese locale.
+TEST_F(SetupCall, DoubleByteTargetIsRegisteredByWholeNames) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs a Japanese system";
+  ExpectSystem(932, 932);
+  const std::string archive = root_ + "\\zelvar\\ARCHIVE";
+  SetProfile(root_ + "\\zelvar\\clients\\setup.inf", "Server", "SRV");
+  SetProfile(root_ + "\\zelvar\\clients\\setup.inf", "Volume", "SYS");
+  MakeDirs(archive + "\\" HYO_KEISAN);
+  const std::string target = archive + "\\" HYO_KEISAN "\\" SOFUTO;
+  const auto before = TreeOf(archive);
+
+  HostRun run = RunSetupHost({"--", "-Q", PackWithSecond("\\f1.txt", true, "damaged.zpk"), "-Z", target});
+  EXPECT_EQ(run.Exit(), -1) << run.output;
+  EXPECT_EQ(TreeOf(archive), before) << "the failed run left something behind";
+
+  run = RunSetupHost({"--", "-Q", Pack(2), "-Z", target});
+  ASSERT_EQ(run.Exit(), 0) << run.output;
+  std::vector<std::string> made;
+  for (const auto& item : TreeOf(archive)) {
+    // Beside the target and what it holds.
+    if (before.count(item.first) == 0 && item.first.rfind(HYO_KEISAN "\\" SOFUTO "\\", 0) != 0) made.push_back(item.first);
+  }
+  EXPECT_EQ(made, (std::vector<std::string>{"archive.dir", HYO_KEISAN "\\archive.dir"}));
+  EXPECT_EQ(FileText(target + "\\f1.txt"), "Datei 1 im Archiv\r\n");
+  EXPECT_EQ(NamesAndPaths(ReadBytes(archive + "\\" HYO_KEISAN "\\archive.dir")),
+            NameList({{SOFUTO, "SRV\\SYS:zelvar\\ARCHIVE\\" HYO_KEISAN "\\" SOFUTO}}));
+  EXPECT_EQ(NamesAndPaths(ReadBytes(archive + "\\archive.dir")),
+            NameList({{HYO_KEISAN, "SRV\\SYS:zelvar\\ARCHIVE\\" HYO_KEISAN}}));
 }
 
 // -L names a log that each run appends to: the version and mode, the paths, each file with its

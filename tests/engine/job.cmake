@@ -9,6 +9,12 @@ if(TARGET zpackwriter)
     list(APPEND z_job_libs zui)
   endif()
   z_add_gtest(job_test ${CMAKE_CURRENT_LIST_DIR}/job_test.cpp ${z_job_strings} LIBS ${z_job_libs})
+  if(WIN32)
+    # A target with double-byte names under a Japanese system (ANSI and OEM 932).
+    add_test(NAME job_test_japanese COMMAND job_test --gtest_filter=*DoubleByte*)
+    set_tests_properties(job_test_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                         FIXTURES_REQUIRED "wine;japanese_locale" TIMEOUT 300)
+  endif()
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/worker_test.cpp)
     z_add_gtest(worker_test ${CMAKE_CURRENT_LIST_DIR}/worker_test.cpp ${z_job_strings} LIBS ${z_job_libs})
   endif()

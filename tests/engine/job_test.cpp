@@ -8,12 +8,18 @@
 #include "engine/job_log.h"
 #include "engine/progress_messages.h"
 #include "engine/record_lock.h"
+#include "engine/records.h"
 #include "engine/target_claim.h"
-#include "platform/test_hooks.h"
 #include "engine/unpack_job.h"
+#include "platform/test_hooks.h"
 #include "tests/engine/job_support.h"
 #include "tests/engine/log_support.h"
 #include "ui/message_texts.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/test_hooks.h"
+#endif
 
 using namespace jobtest;
 
@@ -527,6 +533,65 @@ TEST_F(JobTest, ALockErrorThatLastsStopsTheRunAndOnlyMissingLocksLetItGoOn) {
     if (lines[k].text.find("has no byte-range locks") != std::string::npos && k < 10) ++noLocks;
   }
   EXPECT_GE(noLocks, 1u) << std::string(text.begin(), text.end());
+}
+
+// ---- a Japanese system (932): 表 is 0x95 0x5C, ソ 0x83 0x5C ----
+
+#define HYO_KEISAN "\x95\x5C\x8C\x76\x8E\x5A"  // 表計算
+#define SOFUTO "\x83\x5C\x83\x74\x83\x67"      // ソフト
+
+// A target with 表 and ソ at several levels: a run that fails leaves the tree exactly as it was (the
+// claim made no directory named by half a character, or took back what it made), and a run that
+// succeeds registers the archive in the "archive.dir" of each level above, with whole names and
+// paths, and makes nothing else.
+TEST_F(JobTest, DoubleByteTargetIsRegisteredAboveByWholeNames) {
+#ifdef _WIN32
+  if (GetACP() != 932) GTEST_SKIP() << "needs ANSI code page 932";
+#else
+  OsSetDoubleByteCodePageForTests(932);
+  struct Restore {
+    ~Restore() { OsSetDoubleByteCodePageForTests(0); }
+  } restore;
+#endif
+  const std::string archive = scratch / "ARCHIVE";
+  ASSERT_TRUE(OsCreateDirectory(archive.c_str()));
+  ASSERT_TRUE(OsCreateDirectory((archive + "\\" HYO_KEISAN).c_str()));
+  target = archive + "\\" HYO_KEISAN "\\" SOFUTO;
+  archiveRoot = "C:\\ARCHIVE\\" HYO_KEISAN "\\" SOFUTO;
+
+  std::vector<zpack::PackEntry> entries = NewEntries();
+  entries.insert(entries.begin() + 2, BrokenEntry("\\broken.bin"));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  Prepare(true);
+  const Tree before = Snapshot(archive);
+  EXPECT_EQ(RunUnpackJob(), 0);
+  EXPECT_EQ(Snapshot(archive), before) << Describe(Snapshot(archive));
+
+  ASSERT_TRUE(WritePackedFile(source, NewEntries()));
+  Prepare(true);
+  ASSERT_EQ(RunUnpackJob(), 1);
+  std::vector<std::string> made;
+  for (const auto& item : Snapshot(archive)) {
+    if (item.first.compare(0, std::strlen("\\" HYO_KEISAN "\\" SOFUTO "\\"), "\\" HYO_KEISAN "\\" SOFUTO "\\") != 0) {
+      made.push_back(item.first);
+    }
+  }
+  EXPECT_EQ(made, (std::vector<std::string>{"\\archive.dir", "\\" HYO_KEISAN, "\\" HYO_KEISAN "\\archive.dir",
+                                            "\\" HYO_KEISAN "\\" SOFUTO}));
+  auto tag = [](const Bytes& record, unsigned char which) {
+    char value[kRecordTagsSize];
+    ReadRecordTag(reinterpret_cast<const char*>(record.data()), which, value, sizeof value);
+    return std::string(value);
+  };
+  Bytes records;
+  ASSERT_TRUE(ReadBytes(archive + "\\" HYO_KEISAN "\\archive.dir", &records));
+  ASSERT_EQ(records.size(), kRecordSize);
+  EXPECT_EQ(tag(records, TagName), SOFUTO);
+  EXPECT_EQ(tag(records, TagPath), "C:\\ARCHIVE\\" HYO_KEISAN "\\" SOFUTO);
+  ASSERT_TRUE(ReadBytes(archive + "\\archive.dir", &records));
+  ASSERT_EQ(records.size(), kRecordSize);
+  EXPECT_EQ(tag(records, TagName), HYO_KEISAN);
+  EXPECT_EQ(tag(records, TagPath), "C:\\ARCHIVE\\" HYO_KEISAN);
 }
 
 // ---- DeleteTree ----

@@ -2,6 +2,13 @@
 # directory, failures that clean up and say why, and its command-line conventions.
 if(TARGET zpacktool)
   z_add_gtest(zpack_behaviour_test ${CMAKE_CURRENT_LIST_DIR}/zpack_behaviour_test.cpp LIBS zpacktool)
+  if(WIN32)
+    # Double-byte names verified through the ANSI names of a Japanese system (932).
+    add_test(NAME zpack_behaviour_test_japanese COMMAND zpack_behaviour_test --gtest_filter=*DoubleByte*)
+    set_tests_properties(zpack_behaviour_test_japanese PROPERTIES
+                         ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                         FIXTURES_REQUIRED "wine;japanese_locale" TIMEOUT 300)
+  endif()
 endif()
 
 # From the native zpack to Zarpex32 under Wine: names beyond ASCII arrive as they were.

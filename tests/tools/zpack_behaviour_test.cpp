@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mount.h>
 #include <unistd.h>
 #endif
@@ -18,6 +21,9 @@
 #include "tools/zpack/pack_writer.h"
 #include "tests/tools/zpack_run.h"
 #include "tools/zpack/zpack_tool.h"
+#ifndef _WIN32
+#include "platform/test_hooks.h"
+#endif
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -106,6 +112,42 @@ TEST(ZpackBehaviour, NamesGoIntoThePackedFileInItsCodePageAndComeBackAsUtf8) {
   std::string listing = testing::internal::GetCapturedStdout();
   EXPECT_NE(listing.find("\\a\\x81b\\x1Bc"), std::string::npos) << listing;
   EXPECT_EQ(listing.find('\x1B'), std::string::npos);
+}
+
+// A packed file made on a Japanese (932) or Chinese (936) system: names whose characters end in the
+// byte 0x5C (表, ソ in 932; 乗, 誠 in 936) are levels of their own, and come back whole.
+TEST(ZpackBehaviour, DoubleByteNamesSplitByWholeCharacters) {
+  struct Case {
+    const char* codePage;
+    const char* level;  // UTF-8
+    const char* leaf;
+    const char* packedLevel;  // in the code page
+  };
+  for (const Case& c : {Case{"932", u8"\u8868\u8a08\u7b97", u8"\u30bd\u30d5\u30c8.txt", "\\\x95\x5C\x8C\x76\x8E\x5A\\"},
+                        Case{"936", u8"\u4e57\u8aa0", u8"\u8aa0\u4e57.txt", "\\\x81\x5C\xD5\x5C\\"}}) {
+    fs::path dir = Fresh(std::string("dbcs") + c.codePage);
+    Put(dir / "src" / fs::u8path(c.level) / fs::u8path(c.leaf), "x");
+    const std::string packed = (dir / "p.zpk").string();
+    ASSERT_EQ(Zpack({"create", packed, "--codepage", c.codePage, "--title", "T", "--subdir",
+                     std::string("\\ARCHIVE\\") + c.level, (dir / "src").string()}), 0);
+    EXPECT_NE(Get(packed).find(c.packedLevel), std::string::npos) << c.codePage;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Zpack({"list", "--codepage", c.codePage, packed}), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(std::string("\\") + c.level + "\\" + c.leaf), std::string::npos);
+    ASSERT_EQ(Zpack({"extract", "--codepage", c.codePage, packed, (dir / "out").string()}), 0);
+    EXPECT_EQ(Get(dir / "out" / fs::u8path(c.level) / fs::u8path(c.leaf)), "x") << c.codePage;
+#ifdef _WIN32
+    // verify reads the tree through the system's ANSI names: only on a system of that code page.
+    if (GetACP() != static_cast<UINT>(std::atoi(c.codePage))) continue;
+#endif
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Zpack({"verify", "--codepage", c.codePage, "--root", "C:\\ARCHIVE\\x", packed, (dir / "out").string()}),
+              0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("2 entries checked: 0 missing, 0 changed"), std::string::npos);
+  }
+#ifndef _WIN32
+  OsSetDoubleByteCodePageForTests(0);  // natively a double-byte --codepage also set the seam's model
+#endif
 }
 
 TEST(ZpackBehaviour, ExistingFilesAreReplacedOnlyWithOverwrite) {

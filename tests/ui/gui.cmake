@@ -11,6 +11,11 @@ if(WIN32 AND EXISTS ${Z_ROOT}/discovery/program_entry_win32.cpp AND TARGET uidri
     add_test(NAME ${script} COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/${script}.txt)
     set_tests_properties(${script} PROPERTIES FIXTURES_REQUIRED gui TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
   endforeach()
+  # A target with double-byte names under a Japanese system (ANSI 932), at 96 dots per inch.
+  add_test(NAME gui_japanese COMMAND ${z_gui_run} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_LIST_DIR}/gui_japanese.txt)
+  set_tests_properties(gui_japanese PROPERTIES ENVIRONMENT "Z_WINE_LOCALE=ja_JP.UTF-8;LOCPATH=${CMAKE_BINARY_DIR}/locales"
+                       FIXTURES_REQUIRED "gui;japanese_locale"
+                       TIMEOUT 300 RUN_SERIAL TRUE LABELS gui)
   # The sheet at 150 % and 200 %, each scale in a prefix of its own (its LogPixels); the scripts
   # that drive jobs and questions run at 100 % only, their windows are the same at every scale.
   foreach(dpi 144 192)

@@ -1,10 +1,16 @@
 // Path compaction for fixed-width fields, and showing a compacted path in a window.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "tests/engine/extraction_support.h"
 #include "ui/path_display.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/test_hooks.h"
+#endif
 
 namespace {
 
@@ -48,6 +54,40 @@ TEST(CompactPathTest, NeverLongerThanTheMaximumAndWorksInPlace) {
       }
     }
   }
+}
+
+// On a Japanese system (932; 表 is 0x95 0x5C, ソ 0x83 0x5C) every shortening keeps whole characters:
+// the head is a start and the tail an end of the path that both fall between characters, so the
+// shortened tail never begins on a trail byte.
+TEST(CompactPathTest, DoubleByteCharactersStayWhole) {
+#ifdef _WIN32
+  if (GetACP() != 932) GTEST_SKIP() << "needs ANSI code page 932";
+#else
+  OsSetDoubleByteCodePageForTests(932);
+#endif
+  const std::string path =
+      "C:\\zelvar\\ARCHIVE\\\x95\x5C\x8C\x76\x8E\x5A\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x83\x5C\x95\x5C\x83\x5C"
+      "\x95\x5C\x83\x5C\x95\x5C\x83\x5C\x95\x5C\x83\x5C\\\x83\x5C\x95\x5C.dat";
+  std::set<size_t> boundaries;
+  for (size_t at = 0; at <= path.size();) {
+    boundaries.insert(at);
+    const unsigned char c = static_cast<unsigned char>(path[at]);
+    at += (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+  }
+  for (int m = 1; m < static_cast<int>(path.size()); ++m) {
+    const std::string shown = Compact(path, static_cast<signed char>(m));
+    const size_t ellipsis = shown.find("\\...\\");
+    const std::string head = ellipsis == std::string::npos ? shown : shown.substr(0, ellipsis);
+    ASSERT_EQ(path.compare(0, head.size(), head), 0) << "m=" << m;
+    ASSERT_TRUE(boundaries.count(head.size())) << "head ends inside a character, m=" << m;
+    if (ellipsis == std::string::npos) continue;
+    const std::string tail = shown.substr(ellipsis + 5);
+    ASSERT_EQ(path.compare(path.size() - tail.size(), tail.size(), tail), 0) << "m=" << m;
+    ASSERT_TRUE(boundaries.count(path.size() - tail.size())) << "tail starts on a trail byte, m=" << m;
+  }
+#ifndef _WIN32
+  OsSetDoubleByteCodePageForTests(0);
+#endif
 }
 
 TEST(ShowCompactPathTest, ControlOrOwnTextCompactedOrNot) {

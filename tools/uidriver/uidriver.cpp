@@ -58,14 +58,16 @@ std::string WindowsPath(const std::string& path) {
   return result;
 }
 
+// Scripts are UTF-8; the program takes the system's ANSI code page (1252 on a German system, 932
+// on a Japanese one).
 std::string Utf8ToAnsi(const std::string& text) {
   if (text.empty()) return text;
   int wide = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
   std::vector<wchar_t> buffer(wide);
   MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, buffer.data(), wide);
-  int narrow = WideCharToMultiByte(1252, 0, buffer.data(), -1, nullptr, 0, nullptr, nullptr);
+  int narrow = WideCharToMultiByte(CP_ACP, 0, buffer.data(), -1, nullptr, 0, nullptr, nullptr);
   std::vector<char> out(narrow);
-  WideCharToMultiByte(1252, 0, buffer.data(), -1, out.data(), narrow, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, buffer.data(), -1, out.data(), narrow, nullptr, nullptr);
   return out.data();
 }
 

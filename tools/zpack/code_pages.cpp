@@ -1,5 +1,6 @@
 // Conversion tables of the Windows single-byte code pages 1250-1258 (bytes 0x80-0xFF; 0 where the
-// code page has no character) and the UTF-8 conversions built on them.
+// code page has no character) and the UTF-8 conversions built on them; the double-byte code pages
+// 932 and 936 through the system's converter (iconv natively, the code page's own tables on Windows).
 #include "tools/zpack/code_pages.h"
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <iconv.h>
 #endif
 
 namespace zpack {
@@ -228,7 +231,75 @@ uint32_t LowerCase(uint32_t c) {
 
 }  // namespace
 
+bool IsDoubleByteCodePage(int codePage) { return codePage == 932 || codePage == 936; }
+
+size_t PackedCharBytes(const std::string& text, size_t at, int codePage) {
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  bool isLead = false;
+  if (codePage == 932) isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+  if (codePage == 936) isLead = lead >= 0x81 && lead <= 0xFE;
+  return isLead && at + 1 < text.size() ? 2 : 1;
+}
+
+namespace {
+
+// Whole text between a double-byte code page and UTF-8; false when a character has no form there.
+// out may be in.
+bool ConvertDoubleByte(const std::string& in, int codePage, bool toUtf8, std::string* out) {
+  if (in.empty()) {
+    out->clear();
+    return true;
+  }
+#ifdef _WIN32
+  const UINT from = toUtf8 ? static_cast<UINT>(codePage) : CP_UTF8;
+  const UINT to = toUtf8 ? CP_UTF8 : static_cast<UINT>(codePage);
+  const int units = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  if (units <= 0) return false;
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), &wide[0], units);
+  BOOL lost = FALSE;
+  BOOL* lostFlag = toUtf8 ? nullptr : &lost;
+  const DWORD flags = toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int bytes = WideCharToMultiByte(to, flags, wide.data(), units, nullptr, 0, nullptr, lostFlag);
+  if (bytes <= 0 || lost) return false;
+  std::string result(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(to, flags, wide.data(), units, &result[0], bytes, nullptr, lostFlag);
+  if (lost) return false;
+  *out = result;
+  return true;
+#else
+  const char* name = codePage == 932 ? "CP932" : "GBK";
+  iconv_t converter = toUtf8 ? iconv_open("UTF-8", name) : iconv_open(name, "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string result(in.size() * 3 + 4, '\0');
+  char* inAt = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  char* outAt = &result[0];
+  size_t outLeft = result.size();
+  const bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+  iconv_close(converter);
+  if (!whole) return false;
+  result.resize(result.size() - outLeft);
+  *out = result;
+  return true;
+#endif
+}
+
+}  // namespace
+
 std::string FoldedName(const std::string& packed, int codePage) {
+  if (IsDoubleByteCodePage(codePage)) {
+    // Letters A-Z lowered; a double-byte character stays as its bytes (no case of its own here).
+    std::string key;
+    for (size_t at = 0; at < packed.size();) {
+      const size_t bytes = PackedCharBytes(packed, at, codePage);
+      const char c = packed[at];
+      key += bytes == 1 && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+      if (bytes == 2) key += packed[at + 1];
+      at += bytes;
+    }
+    return key;
+  }
   const CodePageTable* table = TableOf(codePage);
   std::string key;
   for (char byte : packed) {
@@ -243,7 +314,7 @@ std::string FoldedName(const std::string& packed, int codePage) {
   return key;
 }
 
-bool IsKnownCodePage(int codePage) { return TableOf(codePage) != nullptr; }
+bool IsKnownCodePage(int codePage) { return TableOf(codePage) != nullptr || IsDoubleByteCodePage(codePage); }
 
 int DefaultCodePage() {
 #ifdef _WIN32
@@ -254,6 +325,7 @@ int DefaultCodePage() {
 }
 
 bool PackedToUtf8(const std::string& packed, int codePage, std::string* utf8) {
+  if (IsDoubleByteCodePage(codePage)) return ConvertDoubleByte(packed, codePage, true, utf8);
   const CodePageTable* table = TableOf(codePage);
   if (table == nullptr) return false;
   std::string out;
@@ -267,6 +339,13 @@ bool PackedToUtf8(const std::string& packed, int codePage, std::string* utf8) {
 }
 
 bool Utf8ToPacked(const std::string& utf8, int codePage, std::string* packed) {
+  if (IsDoubleByteCodePage(codePage)) {
+    for (size_t at = 0; at < utf8.size();) {
+      uint32_t c;
+      if (!NextUtf8(utf8, &at, &c) || c == 0) return false;
+    }
+    return ConvertDoubleByte(utf8, codePage, false, packed);
+  }
   const CodePageTable* table = TableOf(codePage);
   if (table == nullptr) return false;
   std::string out;
@@ -291,6 +370,20 @@ bool Utf8ToPacked(const std::string& utf8, int codePage, std::string* packed) {
 std::string EscapedUtf8(const std::string& packed, int codePage) {
   const CodePageTable* table = TableOf(codePage);
   std::string out;
+  if (IsDoubleByteCodePage(codePage)) {
+    // Character by character: one that does not convert is written as its bytes.
+    for (size_t at = 0; at < packed.size();) {
+      const size_t bytes = PackedCharBytes(packed, at, codePage);
+      const std::string character = packed.substr(at, bytes);
+      const unsigned char b = static_cast<unsigned char>(packed[at]);
+      std::string utf8;
+      if (bytes == 1 && (b < 0x20 || b == 0x7F)) AppendEscaped(b, &out);
+      else if (ConvertDoubleByte(character, codePage, true, &utf8)) out += utf8;
+      else for (size_t k = 0; k < bytes; ++k) AppendEscaped(static_cast<unsigned char>(packed[at + k]), &out);
+      at += bytes;
+    }
+    return out;
+  }
   for (char byte : packed) {
     const unsigned char b = static_cast<unsigned char>(byte);
     const uint32_t c = table != nullptr ? CharacterOf(*table, b) : (b < 0x80 ? b : 0);

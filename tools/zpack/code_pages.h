@@ -1,13 +1,18 @@
 #pragma once
-// Names in packed files are single-byte strings in a Windows code page (the packing system's ANSI code
-// page, 1252 on a German or Western Windows); the host's names are UTF-8 (natively) or UTF-16
-// (Windows, reached through UTF-8 paths). These convert between the two.
+// Names in packed files are strings in a Windows code page (the packing system's ANSI code page, 1252
+// on a German or Western Windows, 932 on a Japanese and 936 on a Simplified Chinese one); the host's
+// names are UTF-8 (natively) or UTF-16 (Windows, reached through UTF-8 paths). These convert between
+// the two. In a double-byte code page the trail byte of a character may be "\\": names are split by
+// whole characters (PackedCharBytes).
 #include <string>
 
 namespace zpack {
 
-// The single-byte Windows code pages known here: 1250 to 1258.
+// The Windows code pages known here: the single-byte 1250 to 1258 and the double-byte 932 and 936.
 bool IsKnownCodePage(int codePage);
+bool IsDoubleByteCodePage(int codePage);
+// The bytes of the character at text[at] (2 for a lead byte with its trail, else 1).
+size_t PackedCharBytes(const std::string& text, size_t at, int codePage);
 // 1252 natively; on Windows the system's ANSI code page when it is one of the known ones, else 1252.
 int DefaultCodePage();
 

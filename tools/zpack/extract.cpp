@@ -23,8 +23,14 @@ bool EntryLevels(const std::string& name, int codePage, std::vector<std::string>
   }
   levels->clear();
   std::string level;
-  for (size_t i = 1;; ++i) {
+  // By whole characters: the trail byte of a double-byte character may be 0x5C.
+  for (size_t i = 1, bytes = 1;; i += bytes) {
     const char c = i < name.size() ? name[i] : '\0';
+    bytes = i < name.size() ? PackedCharBytes(name, i, codePage) : 1;
+    if (bytes == 2) {
+      level.append(name, i, 2);
+      continue;
+    }
     if (c == '\\' || c == '/' || c == '\0') {
       if (level.empty()) {
         *why = "its name has an empty level";

@@ -93,7 +93,8 @@ bool CollectDirectory(const fs::path& dir, const std::string& prefix, const Coll
       *error = Shown(path) + ": the name cannot be written in code page " + std::to_string(options.codePage);
       return false;
     }
-    if (name.find_first_of("\\/:") != std::string::npos) {
+    // Looked for in the host's UTF-8 name: in a double-byte code page a trail byte may be 0x5C.
+    if (HostText(path.filename()).find_first_of("\\/:") != std::string::npos) {
       *error = "name not allowed in a packed file: " + Shown(path);
       return false;
     }

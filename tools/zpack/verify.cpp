@@ -117,17 +117,19 @@ TreeItem* Verifier::Find(const std::vector<std::string>& levels, std::string* pa
   return item;
 }
 
-// Levels of a stored name, as bytes in the packed file's code page.
-std::vector<std::string> SplitName(const std::string& name) {
+// Levels of a stored name, as bytes in the packed file's code page, split by whole characters.
+std::vector<std::string> SplitName(const std::string& name, int codePage) {
   std::vector<std::string> levels;
   std::string level;
-  for (size_t i = 1; i <= name.size(); ++i) {
+  for (size_t i = 1; i <= name.size();) {
+    const size_t bytes = i < name.size() ? PackedCharBytes(name, i, codePage) : 1;
     if (i == name.size() || name[i] == '\\') {
       levels.push_back(level);
       level.clear();
     } else {
-      level += name[i];
+      level.append(name, i, bytes);
     }
+    i += bytes;
   }
   return levels;
 }
@@ -197,10 +199,7 @@ void ApplyMerge(char* record) {
   char nameOem[kNameBuffer];
   CopyBounded(nameOem, kNameChars, g_jobSettings.archiveName);
   OsAnsiToOem(nameOem, nameOem);
-  const char* last = root;
-  for (const char* p = root; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
-  }
+  const char* last = LastComponent(root, CodePageOem);
   SetRecordWord(record, kRecordFlagsOffset, RecordWord(record, kRecordFlagsOffset) & ~RecordSlotFree);
   SetRecordTag(record, root, -1, TagPath);
   SetRecordTag(record, last, kNameTagChars, TagName);
@@ -471,7 +470,7 @@ int Verifier::Run(const char* packedPath, const char* treeDir) {
       unreadable_ = true;
       return false;
     }
-    const std::vector<std::string> levels = SplitName(stored);
+    const std::vector<std::string> levels = SplitName(stored, options_.codePage);
     TreeItem* item = Find(levels, &path);
     if (item == nullptr) {
       Report(Missing, name, "");

@@ -25,6 +25,7 @@
 #include "engine/packed_file.h"
 #include "engine/signed_program.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "tools/zpack/code_pages.h"
 #include "tools/zpack/host_paths.h"
 #include "tools/zpack/pack_writer.h"
@@ -63,7 +64,7 @@ const char kHelp[] =
     "      the records of archive.dat, archive.dir or archive.add files\n"
     "  zpack --version | --help\n"
     "\n"
-    "Names in packed files are in a single-byte Windows code page: --codepage N (1250-1258) names it;\n"
+    "Names in packed files are in a Windows code page: --codepage N (1250-1258, 932 or 936) names it;\n"
     "the default is 1252 (zpack.exe on Windows: the system's ANSI code page).\n"
     "\n"
     "exit codes (every command; verify as said above):\n"
@@ -110,11 +111,16 @@ bool ParseNumber(const char* text, uint64_t limit, uint64_t* value) {
   return true;
 }
 
-// --codepage N: a usage error unless N is a known single-byte code page.
+// --codepage N: a usage error unless N is a known code page. Natively a double-byte one also makes the
+// program's own path and record operations (the seam's model of the packing system) step by its
+// characters, as they would on that system.
 bool ParseCodePage(const char* text, int* codePage) {
   uint64_t number = 0;
   if (!ParseNumber(text, 65535, &number) || !IsKnownCodePage(static_cast<int>(number))) return false;
   *codePage = static_cast<int>(number);
+#ifndef _WIN32
+  OsSetDoubleByteCodePageForTests(IsDoubleByteCodePage(*codePage) ? static_cast<uint32_t>(*codePage) : 0);
+#endif
   return true;
 }
 
@@ -154,7 +160,7 @@ bool ParseArguments(const char* verb, int argc, char** argv, const std::set<std:
     }
     if (arg == "--codepage") {
       if (!ParseCodePage(argv[++i], &args->codePage)) {
-        UsageError("%s: --codepage must be a single-byte Windows code page (1250-1258), not %s", verb,
+        UsageError("%s: --codepage must be a Windows code page 1250-1258, 932 or 936, not %s", verb,
                    ShowArgument(argv[i]).c_str());
         return false;
       }
@@ -275,7 +281,7 @@ int Create(int argc, char** argv) {
       const char* v = value("--codepage");
       if (v == nullptr) return kExitUsage;
       if (!ParseCodePage(v, &options.codePage))
-        return UsageError("create: --codepage must be a single-byte Windows code page (1250-1258), not %s",
+        return UsageError("create: --codepage must be a Windows code page 1250-1258, 932 or 936, not %s",
                           ShowArgument(v).c_str());
     } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
       return UsageError("create: unknown option %s", ShowArgument(arg.c_str()).c_str());
