@@ -271,6 +271,7 @@ int ExtractEntries() {
   if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
+  if (!setupCall) SendKeptReports();  // the merge may wait long for another run
   MergeArchiveRecords();
   if (setupCall) {
     SendSetupPercent(entryCount, entryCount, &lastPercent);

@@ -11,12 +11,8 @@
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
 #include "engine/target_claim.h"
-#include "ui/message_texts.h"
 
 namespace {
-
-constexpr int kFileNameField = 1016;   // progress page: name of the file being written
-constexpr int kDirectoryField = 1014;  // progress page: directory being written
 
 int CloseSourceAndStop() {
   TakeBackTargetClaim();
@@ -144,15 +140,7 @@ int RunJobSteps() {
   }
 
   if (deleteBackup == 1 && backup[0] != '\0') {
-    if (!g_jobSettings.setupCall) {
-      WaitWhileWorkerHeld();
-      if (!JobAbandoned()) {
-        char text[128];
-        LoadText(TextDeletingBackup, text, sizeof text);
-        OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, text);
-        OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, backup);
-      }
-    }
+    if (!g_jobSettings.setupCall) ReportDeletingBackup(backup);
     DeleteTree(backup);
     if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
   }
