@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/record_merge.h"
+
 constexpr uint32_t kRecordSize = 430;
 constexpr uint32_t kRecordTagsOffset = 112;
 constexpr uint32_t kRecordTagsSize = 263;
@@ -23,7 +25,6 @@ extern uint32_t g_recordFill;
 // writeBlock callback of explodeStream; userParameter is the address of the int record file kind.
 void WriteRecords(char* buffer, uint32_t* count, void* kindAddress);
 void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records);
-void MergeArchiveRecords();
 int IsTopLevelPath(const char* path);
 
 // Field access shared by the rewriting and the merge. Values are little-endian.
