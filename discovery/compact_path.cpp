@@ -1,5 +1,5 @@
 // Shortening of paths for fixed-width text fields: head, ellipsis, tail.
-#include "ui/path_display.h"
+#include "discovery/compact_path.h"
 
 #include <cstring>
 

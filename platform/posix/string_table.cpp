@@ -1,9 +1,8 @@
-// The native build has no resources: its LoadText reads a built-in copy of the string table of
-// ui/strings.rc (same bytes, code page 1252), and message boxes cannot be shown (result 0).
-#ifndef _WIN32
+// The native build has no resources: its string table is a built-in copy of the one of
+// ui/strings.rc (same bytes, code page 1252).
 #include <cstring>
 
-#include "ui/message_texts.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -43,7 +42,7 @@ const TextEntry kTexts[] = {
 
 }  // namespace
 
-int LoadText(int id, char* buffer, int size) {
+int OsLoadString(ModuleHandle, int id, char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;
   buffer[0] = '\0';
   for (const TextEntry& entry : kTexts) {
@@ -57,6 +56,3 @@ int LoadText(int id, char* buffer, int size) {
   }
   return 0;
 }
-
-int ShowMessage(WindowHandle, int, unsigned, ...) { return 0; }
-#endif

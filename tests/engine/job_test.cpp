@@ -250,8 +250,10 @@ TEST_F(JobTest, NoDeletesTheBackupAfterSuccessAndShowsIt) {
   char deleting[64];
   LoadText(TextDeletingBackup, deleting, sizeof deleting);
   EXPECT_STREQ(deleting, "Backupverzeichnis l\366schen");
-  EXPECT_EQ(page.FieldText(1016), deleting);
-  EXPECT_EQ(page.FieldText(1014), scratch / "connect.001");
+  const std::vector<Record> progress = page.Of(UM_PROGRESS);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back().wParam, static_cast<MessageWParam>(ProgressDeletingBackup));
+  EXPECT_EQ(progress.back().text, scratch / "connect.001");
 }
 
 TEST_F(JobTest, AFailingEntryPutsTheOldTargetBackByteForByte) {

@@ -205,7 +205,8 @@ TEST_F(SheetTest, TheEndOfAJobShowsItsLastReports) {
 }
 
 // A gathered report is one report: the page never shows a new directory beside the file name or
-// the position of an earlier entry.
+// the position of an earlier entry. A wait for another run shows in the fields, and what they
+// showed before comes back when it is over.
 TEST_F(SheetTest, AGatheredReportIsDrawnAsOne) {
   auto send = [&](int position, const char* directory, const char* name) {
     GatheredProgress gathered = {};
@@ -220,6 +221,10 @@ TEST_F(SheetTest, AGatheredReportIsDrawnAsOne) {
   EXPECT_EQ(send(5, "C:\\ziel\\eins", "C:\\ziel\\eins\\A.TXT"), "C:\\ziel\\eins|a.txt|5");
   Sleep(kRedrawIntervalMs + 100);  // the next report is due to be drawn at once
   EXPECT_EQ(send(6, "C:\\ziel\\zwei", "C:\\ziel\\zwei\\B.TXT"), "C:\\ziel\\zwei|b.txt|6");
+  SendMessageA(page_, UM_PROGRESS, ProgressWaiting, reinterpret_cast<LPARAM>("C:\\ziel"));
+  EXPECT_EQ(Field(1014) + "|" + Field(1016), "C:\\ziel|Warten auf andere Installation");
+  SendMessageA(page_, UM_PROGRESS, ProgressWaitOver, 0);
+  EXPECT_EQ(Field(1014) + "|" + Field(1016), "C:\\ziel\\zwei|b.txt");
 }
 
 // A job that deletes its backup says so on the page to its end, the backup's path fitted into its
