@@ -1,5 +1,7 @@
 // After a successful extraction: refresh the archive's own record in "archive.add" and register the
 // archive, and as far as needed its parent archives, in the "archive.dir" files above the target.
+#include "engine/record_merge.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"
