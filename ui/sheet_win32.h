@@ -56,10 +56,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 void SourceFileDialog(HWND page);
 // Derives again after a source change and shows the results (headers, name and target fields).
 void RefreshAfterSourceChange(HWND page);
-// Makes the path, or its nearest existing parent, the current directory. 1 on success.
-int ChangeToNearestDirectory(const char* path);
 
 // ---- folder picker (old-style file dialog on template 106) ----
+// Makes the path, or its nearest existing parent, the current directory. 1 on success.
+int ChangeToNearestDirectory(const char* path);
 struct FolderPickerState {
   char* fileBuffer;  // the OPENFILENAMEA's file buffer while the picker is open
   DWORD fileBufferSize;
