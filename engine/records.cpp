@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "discovery/byte_order.h"
 #include "discovery/job_settings.h"
 #include "discovery/tag_list.h"
 #include "engine/extraction.h"
@@ -15,15 +16,9 @@ uint32_t g_recordFill;
 
 char* RecordTags(char* record) { return record + kRecordTagsOffset; }
 
-uint16_t RecordWord(const char* record, uint32_t offset) {
-  uint16_t value;
-  std::memcpy(&value, record + offset, sizeof value);
-  return value;
-}
+uint16_t RecordWord(const char* record, uint32_t offset) { return ReadLittle16(record + offset); }
 
-void SetRecordWord(char* record, uint32_t offset, uint16_t value) {
-  std::memcpy(record + offset, &value, sizeof value);
-}
+void SetRecordWord(char* record, uint32_t offset, uint16_t value) { WriteLittle16(record + offset, value); }
 
 void ReadRecordTag(const char* record, unsigned char tag, char* output, size_t outputSize) {
   // The list utilities repair a missing end mark in place; read from a scratch copy so that a record
