@@ -7,7 +7,6 @@
 #include "discovery/byte_order.h"
 #include "discovery/job_settings.h"
 #include "discovery/tag_list.h"
-#include "engine/extraction.h"
 #include "discovery/path_utils.h"
 #include "platform/platform.h"
 
@@ -71,13 +70,14 @@ void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records) {
   }
 }
 
-void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
-  int* kind = static_cast<int*>(kindAddress);
+void WriteRecords(char* buffer, uint32_t* count, void* streamAddress) {
+  RecordStream* stream = static_cast<RecordStream*>(streamAddress);
+  int* kind = &stream->kind;
   const char* block = buffer;
   uint32_t left = *count;
   while (left > 0) {
     if (*kind < 0) {
-      WriteOutputBytes(block, left);
+      stream->output(block, left);
       return;
     }
     const uint32_t total = g_recordFill + left;
@@ -97,7 +97,7 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
     block += needed;
     left -= needed;
     RewriteRecordPaths(kind, batch, g_recordBuffer);
-    WriteOutputBytes(g_recordBuffer, batch * kRecordSize);
+    stream->output(g_recordBuffer, batch * kRecordSize);
   }
 }
 

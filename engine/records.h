@@ -22,8 +22,14 @@ enum RecordFileKind { RecordsNone = -1, RecordsArchiveDat = 0, RecordsArchiveDir
 extern char g_recordBuffer[kRecordSize * kRecordBatch];
 extern uint32_t g_recordFill;
 
-// writeBlock callback of explodeStream; userParameter is the address of the int record file kind.
-void WriteRecords(char* buffer, uint32_t* count, void* kindAddress);
+// Where WriteRecords passes its bytes on: the rewritten records and whatever follows them.
+typedef void (*RecordOutput)(const char* buffer, uint32_t count);
+struct RecordStream {
+  int kind;             // a RecordFileKind; RecordsNone once only bytes are passed on
+  RecordOutput output;  // the extraction's WriteOutputBytes, for one
+};
+// writeBlock callback of explodeStream; userParameter is the address of a RecordStream.
+void WriteRecords(char* buffer, uint32_t* count, void* streamAddress);
 void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records);
 int IsTopLevelPath(const char* path);
 
