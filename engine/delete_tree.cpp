@@ -1,4 +1,6 @@
 // Deleting a directory tree as far as it goes, without following links out of it.
+#include "engine/delete_tree.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"

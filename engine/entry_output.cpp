@@ -1,4 +1,6 @@
 // The output side of an entry: its directories, its file, and the stored times.
+#include "engine/entry_output.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"

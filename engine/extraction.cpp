@@ -181,14 +181,14 @@ int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryF
     char copy[kPathBuffer];
     StripTrailingBackslash(copy, path);
     const char* slash = FindLastOf(copy, "\\");
-    int kind = RecordsNone;
+    RecordStream stream = {RecordsNone, WriteOutputBytes};
     if (slash != nullptr) {
       for (int row = 0; row < 3; ++row) {
-        if (EqualNoCase(slash + 1, kRecordFileNames[row])) kind = row;
+        if (EqualNoCase(slash + 1, kRecordFileNames[row])) stream.kind = row;
       }
     }
     g_recordFill = 0;
-    result = explodeStream(ReadCompressed, WriteRecords, workArea, &kind);
+    result = explodeStream(ReadCompressed, WriteRecords, workArea, &stream);
     // Bytes of a trailing incomplete record wait in the buffer; they belong to the file as they are.
     if (g_recordFill > 0) {
       WriteOutputBytes(g_recordBuffer, g_recordFill);
@@ -273,6 +273,7 @@ int ExtractEntries() {
   if (succeeded) LogStopSeen(i, entryCount);
   if (!succeeded || CheckStopRequested() || !EnterPointOfNoReturn()) return 0;
 
+  if (!setupCall) SendKeptReports();  // the merge may wait long for another run
   SetRunRecordPhase(RunPhaseMerging);  // from here on a killed run is finished, not undone
   if (!MergeArchiveRecords()) {
     // Nothing above the target was written: a roll-back killed part-way is undone, not finished.

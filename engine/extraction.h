@@ -2,6 +2,7 @@
 // Entry extraction: recreates the entries of the open, checked packed file under targetDir.
 #include <cstdint>
 
+#include "engine/entry_output.h"
 #include "engine/explode.h"
 #include "platform/platform.h"
 
@@ -9,18 +10,11 @@ extern FileHandle g_sourceFile;   // opened by the job, closed by ExtractEntries
 extern FileHandle g_outputFile;   // the file being written
 extern uint32_t g_remainingInput;  // compressed bytes of the current entry not yet read
 
-enum CreateOutputResult { OutputOpened = 0, OutputSkip = 1, OutputAbort = 2 };
-
 int ExtractEntries();
 char* ComposeOutputPath(char* outputPath, const char* name, const char* targetDir);  // outputPath: 261 bytes
-void EnsureDirectory(const char* path, int isFilePath);
-// EnsureDirectory remembers the last directory it found or made; a new walk begins without it.
-void ForgetKnownDirectory();
-int CreateOutputFile(const char* path);
 int DecompressEntry(const char* path, ExplodeWorkArea* workArea, uint16_t entryFlags);
 uint32_t ReadCompressed(char* buffer, uint32_t* count, void* userParameter);
 void WriteOutput(char* buffer, uint32_t* count, void* userParameter);
-int SetEntryTimes(uint32_t creationTime, FileHandle outputFile, uint32_t accessTime, uint32_t writeTime);
 // Whether an entry name stays inside the target directory (no "..", drive, colon or empty level).
 int IsSafeEntryName(const char* name);
 

@@ -1,5 +1,7 @@
 // The free-space check of the job: the trailer's estimate plus a fixed margin against the free
 // bytes of the target's drive or network share.
+#include "engine/free_space.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"

@@ -7,10 +7,10 @@
 
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
+#include "discovery/program_texts.h"
 #include "engine/explode.h"
 #include "engine/packed_file.h"
 #include "engine/progress_messages.h"
-#include "ui/message_texts.h"
 #include "z_version.h"
 
 namespace {

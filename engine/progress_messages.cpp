@@ -137,8 +137,7 @@ void ReportText(ProgressSubCode code, const char* text, char* slot, int32_t* kep
 }  // namespace
 
 // During a worker's job each report is kept, after waiting while the worker is held, as a send does
-// (what the page is sent at the hold was reported before it). The end position is sent at once:
-// after it the job writes into the page's fields itself, while deleting the backup.
+// (what the page is sent at the hold was reported before it). The end position is sent at once.
 void ReportDirectory(const char* directory) {
   ReportText(ProgressDirectory, directory, g_reports.kept.directory, &g_reports.kept.hasDirectory);
 }
@@ -163,4 +162,27 @@ void ReportPosition(uint32_t index) {
   g_reports.kept.hasPosition = 1;
   // The bar's first step goes at once too: the page shows without delay that the walk is under way.
   SendKeptWhenDue(index == 1 || (g_reports.entryCountKnown && index >= g_reports.entryCount));
+}
+
+void ReportDeletingBackup(const char* backup) {
+  SendJobMessage(UM_PROGRESS, ProgressDeletingBackup, reinterpret_cast<MessageLParam>(backup != nullptr ? backup : ""));
+}
+
+void ReportWaiting(const char* target) {
+  SendJobMessage(UM_PROGRESS, ProgressWaiting, reinterpret_cast<MessageLParam>(target != nullptr ? target : ""));
+}
+
+void ReportWaitOver() { SendJobMessage(UM_PROGRESS, ProgressWaitOver, 0); }
+
+void ReportRecovery(int finishing, const char* target) {
+  SendJobMessage(UM_PROGRESS, finishing ? ProgressFinishingInterrupted : ProgressUndoingInterrupted,
+                 reinterpret_cast<MessageLParam>(target != nullptr ? target : ""));
+}
+
+void ReportRecoveryOver() { SendJobMessage(UM_PROGRESS, ProgressRecoveryOver, 0); }
+
+void SendKeptReports() {
+  WaitWhileWorkerHeld();
+  if (JobAbandoned()) return;
+  SendKept();
 }

@@ -32,6 +32,12 @@ enum ProgressSubCode {
   ProgressEntryCount = 3,
   ProgressPosition = 4,
   ProgressGathered = 5,  // lParam: const GatheredProgress*, several of the reports 1, 2 and 4 at once
+  ProgressDeletingBackup = 6,  // lParam: the backup directory being deleted
+  ProgressWaiting = 7,         // lParam: the target that another run holds; the job waits for it
+  ProgressWaitOver = 8,        // the wait has ended: the page shows again what it showed before
+  ProgressUndoingInterrupted = 9,     // lParam: the target whose interrupted run is undone
+  ProgressFinishingInterrupted = 10,  // lParam: the target whose interrupted run is finished
+  ProgressRecoveryOver = 11,          // the page shows again what it showed before
 };
 
 // Reports of the worker's job that waited to be sent together (see BeginWorkerReports). The page
@@ -71,6 +77,16 @@ void ReportDirectory(const char* directory);
 void ReportFileName(const char* fileName);
 void ReportEntryCount(uint32_t count);
 void ReportPosition(uint32_t index);
+// What the job does between entries, shown in the page's two fields instead of a file.
+void ReportDeletingBackup(const char* backup);
+void ReportWaiting(const char* target);
+void ReportWaitOver();
+// The job puts right an interrupted run into target: undoes it, or finishes it (past its merge).
+void ReportRecovery(int finishing, const char* target);
+void ReportRecoveryOver();
+// Sends at once what the worker's job has reported and not yet sent: before a step that may take
+// long without reports (the record merge may wait for another run), the page shows where the job is.
+void SendKeptReports();
 
 // The worker's job reports at a human rate. Each send from the worker waits until the page's thread
 // has handled it, so a send per report makes a round trip between the threads for every entry,
@@ -78,7 +94,7 @@ void ReportPosition(uint32_t index);
 // directory, the file name and the position are kept and sent together at most about every
 // kRedrawIntervalMs, and at once, before anything else that reaches the page: the entry count, the
 // bar's first step and its end position, every question and UM_OUTPUT_FAILED, the hold of the
-// cancel question (so that the page shows where the job is held) and the job's end. A long entry
+// cancel question (so that the page shows where the job is held), the record merge and the job's end. A long entry
 // sends what waits at its stop checks. Stop checks are as frequent as ever. Outside a worker's job
 // every report is sent at once.
 void BeginWorkerReports();

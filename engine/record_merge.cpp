@@ -1,5 +1,7 @@
 // After a successful extraction: refresh the archive's own record in "archive.add" and register the
 // archive, and as far as needed its parent archives, in the "archive.dir" files above the target.
+#include "engine/record_merge.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"
@@ -111,6 +113,27 @@ uint32_t FreeOrAppendSlot(const RecordScan& scan) {
   return scan.lastFree >= 0 ? static_cast<uint32_t>(scan.lastFree) : scan.count;
 }
 
+}  // namespace
+
+void StampOwnRecord(char* record, const char* root, const char* nameOem) {
+  ClearSlotFree(record);
+  const char* lastComponent = LastComponent(root, CodePageOem);
+  SetRecordTag(record, root, -1, TagPath);
+  SetRecordTag(record, lastComponent, kNameTagChars, TagName);
+  SetRecordTag(record, nameOem[0] != '\0' ? nameOem : lastComponent, kTitleTagChars, TagTitle);
+}
+
+void StampOwnRecord(char* record) {
+  char root[kPathBuffer];
+  ArchiveRootOem(root);
+  char nameOem[kNameBuffer];
+  CopyBounded(nameOem, kNameChars, g_jobSettings.archiveName);
+  OsAnsiToOem(nameOem, nameOem);
+  StampOwnRecord(record, root, nameOem);
+}
+
+namespace {
+
 // Step 1: the archive's own record, refreshed in "archive.add" when that can be read.
 void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
   char path[kPathBuffer];
@@ -119,7 +142,6 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
   int fromFile = 0;
   if (file != kNoFile) {
     if (ReadRecordAt(file, 0, ownRecord)) {
-      ClearSlotFree(ownRecord);
       fromFile = 1;
     } else {
       OsCloseFile(file);
@@ -127,11 +149,7 @@ void RefreshOwnRecord(char* ownRecord, const char* root, const char* nameOem) {
     }
   }
   if (!fromFile) NewRecord(ownRecord);
-
-  const char* lastComponent = LastComponent(root, CodePageOem);
-  SetRecordTag(ownRecord, root, -1, TagPath);
-  SetRecordTag(ownRecord, lastComponent, kNameTagChars, TagName);
-  SetRecordTag(ownRecord, nameOem[0] != '\0' ? nameOem : lastComponent, kTitleTagChars, TagTitle);
+  StampOwnRecord(ownRecord, root, nameOem);
 
   if (fromFile) {
     WriteRecordAt(file, 0, ownRecord);

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "discovery/byte_order.h"
 #include "discovery/job_settings.h"
 #include "discovery/tag_list.h"
-#include "engine/extraction.h"
 #include "discovery/path_utils.h"
 #include "platform/platform.h"
 
@@ -15,15 +15,9 @@ uint32_t g_recordFill;
 
 char* RecordTags(char* record) { return record + kRecordTagsOffset; }
 
-uint16_t RecordWord(const char* record, uint32_t offset) {
-  uint16_t value;
-  std::memcpy(&value, record + offset, sizeof value);
-  return value;
-}
+uint16_t RecordWord(const char* record, uint32_t offset) { return ReadLittle16(record + offset); }
 
-void SetRecordWord(char* record, uint32_t offset, uint16_t value) {
-  std::memcpy(record + offset, &value, sizeof value);
-}
+void SetRecordWord(char* record, uint32_t offset, uint16_t value) { WriteLittle16(record + offset, value); }
 
 void ReadRecordTag(const char* record, unsigned char tag, char* output, size_t outputSize) {
   // The list utilities repair a missing end mark in place; read from a scratch copy so that a record
@@ -76,13 +70,14 @@ void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records) {
   }
 }
 
-void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
-  int* kind = static_cast<int*>(kindAddress);
+void WriteRecords(char* buffer, uint32_t* count, void* streamAddress) {
+  RecordStream* stream = static_cast<RecordStream*>(streamAddress);
+  int* kind = &stream->kind;
   const char* block = buffer;
   uint32_t left = *count;
   while (left > 0) {
     if (*kind < 0) {
-      WriteOutputBytes(block, left);
+      stream->output(block, left);
       return;
     }
     const uint32_t total = g_recordFill + left;
@@ -102,7 +97,7 @@ void WriteRecords(char* buffer, uint32_t* count, void* kindAddress) {
     block += needed;
     left -= needed;
     RewriteRecordPaths(kind, batch, g_recordBuffer);
-    WriteOutputBytes(g_recordBuffer, batch * kRecordSize);
+    stream->output(g_recordBuffer, batch * kRecordSize);
   }
 }
 

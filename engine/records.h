@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/record_merge.h"
+
 constexpr uint32_t kRecordSize = 430;
 constexpr uint32_t kRecordTagsOffset = 112;
 constexpr uint32_t kRecordTagsSize = 263;
@@ -20,11 +22,15 @@ enum RecordFileKind { RecordsNone = -1, RecordsArchiveDat = 0, RecordsArchiveDir
 extern char g_recordBuffer[kRecordSize * kRecordBatch];
 extern uint32_t g_recordFill;
 
-// writeBlock callback of explodeStream; userParameter is the address of the int record file kind.
-void WriteRecords(char* buffer, uint32_t* count, void* kindAddress);
+// Where WriteRecords passes its bytes on: the rewritten records and whatever follows them.
+typedef void (*RecordOutput)(const char* buffer, uint32_t count);
+struct RecordStream {
+  int kind;             // a RecordFileKind; RecordsNone once only bytes are passed on
+  RecordOutput output;  // the extraction's WriteOutputBytes, for one
+};
+// writeBlock callback of explodeStream; userParameter is the address of a RecordStream.
+void WriteRecords(char* buffer, uint32_t* count, void* streamAddress);
 void RewriteRecordPaths(int* kindAddress, uint32_t recordCount, char* records);
-// 0 when the parent's records could not be locked: nothing above the target was written.
-int MergeArchiveRecords();
 int IsTopLevelPath(const char* path);
 
 // Field access shared by the rewriting and the merge. Values are little-endian.

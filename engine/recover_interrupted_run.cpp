@@ -10,43 +10,8 @@
 #include "engine/progress_messages.h"
 #include "engine/target_claim.h"
 #include "engine/unpack_job.h"
-#include "ui/message_texts.h"
 
 namespace {
-
-constexpr int kFileNameField = 1016;   // progress page: name of the file being written
-constexpr int kDirectoryField = 1014;  // progress page: directory being written
-constexpr int kFieldChars = 300;
-
-// The page shows the recovery while it runs, and then again what it showed before.
-struct PageFields {
-  int shown;
-  char fileName[kFieldChars];
-  char directory[kFieldChars];
-};
-
-void ShowRecovery(PageFields* saved, int textId, const char* target) {
-  saved->shown = 0;
-  if (g_jobSettings.setupCall) return;
-  WaitWhileWorkerHeld();
-  if (JobAbandoned()) return;
-  const WindowHandle page = g_workerState.progressWindow;
-  OsGetWindowText(OsGetDialogItem(page, kFileNameField), saved->fileName, kFieldChars);
-  OsGetWindowText(OsGetDialogItem(page, kDirectoryField), saved->directory, kFieldChars);
-  saved->shown = 1;
-  char text[128];
-  LoadText(textId, text, sizeof text);
-  OsSetDialogItemText(page, kFileNameField, text);
-  OsSetDialogItemText(page, kDirectoryField, target);
-}
-
-void EndShowingRecovery(const PageFields& saved) {
-  if (!saved.shown) return;
-  WaitWhileWorkerHeld();
-  if (JobAbandoned()) return;
-  OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, saved.fileName);
-  OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, saved.directory);
-}
 
 // Undoes a run that had not reached the merge: its tree goes, its backup (if it was made) comes
 // back. 1 when the target is the old one again (or none, for a run into a new target).
@@ -124,15 +89,15 @@ int RecoverInterruptedRun() {
              backup[0] != '\0' ? ", backup " : "", backup);
 
   const int pastMerge = record.phase == RunPhaseMerging;
-  PageFields saved;
-  ShowRecovery(&saved, pastMerge ? TextFinishingInterrupted : TextUndoingInterrupted, target);
+  // The page shows the recovery while it runs, and then again what it showed before.
+  if (!g_jobSettings.setupCall) ReportRecovery(pastMerge, target);
   int done = 1;
   if (pastMerge) {
     FinishRun(record, backup);
   } else {
     done = UndoRun(record, target, backup);
   }
-  EndShowingRecovery(saved);
+  if (!g_jobSettings.setupCall) ReportRecoveryOver();
   if (!done) {
     LogLineNow("recovery: not completed; %s stays for the next run, this run changes nothing more", path);
     const char* shown = backup[0] != '\0' && OsPathExists(backup) ? backup : target;  // where the old tree is

@@ -1,10 +1,10 @@
 #include "engine/setup_path_display.h"
 
+#include "discovery/compact_path.h"
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/redraw_rate.h"
 #include "platform/platform.h"
-#include "ui/path_display.h"
 
 namespace {
 

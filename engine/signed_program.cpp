@@ -1,6 +1,7 @@
 // Finding a packed file in front of the certificate table of a signed program.
 #include "engine/signed_program.h"
 
+#include "discovery/byte_order.h"
 #include "engine/packed_file.h"
 
 namespace {
@@ -10,8 +11,6 @@ constexpr uint32_t kCertificateAlignment = 8;    // signing tools align the tabl
 constexpr uint16_t kCertificateRevision1 = 0x0100;
 constexpr uint16_t kCertificateRevision2 = 0x0200;
 
-uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
 
 int ReadAt(FileHandle file, int64_t offset, void* buffer, uint32_t count) {
   if (offset < 0 || OsSeekFile(file, offset, SeekFromStart) != offset) return 0;
@@ -30,20 +29,20 @@ int ReadSecurityDirectory(FileHandle file, TableLocation* table) {
   // Signature, file header (20 bytes) and the optional header up to the end of the security
   // directory of a PE32+ program (its directories begin at 112; PE32's at 96).
   uint8_t pe[4 + 20 + 112 + 8 * (kSecurityDirectory + 1)];
-  if (!ReadAt(file, Le32(dos + 0x3C), pe, sizeof pe)) return 0;
+  if (!ReadAt(file, ReadLittle32(dos + 0x3C), pe, sizeof pe)) return 0;
   if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return 0;
-  const uint32_t optionalSize = Le16(pe + 4 + 16);
+  const uint32_t optionalSize = ReadLittle16(pe + 4 + 16);
   const uint8_t* optional = pe + 24;
   uint32_t directories;
-  switch (Le16(optional)) {
+  switch (ReadLittle16(optional)) {
     case 0x10B: directories = 96; break;
     case 0x20B: directories = 112; break;
     default: return 0;
   }
   const uint32_t entryEnd = directories + 8 * (kSecurityDirectory + 1);
-  if (optionalSize < entryEnd || Le32(optional + directories - 4) <= kSecurityDirectory) return 0;
-  table->offset = Le32(optional + directories + 8 * kSecurityDirectory);
-  table->size = Le32(optional + directories + 8 * kSecurityDirectory + 4);
+  if (optionalSize < entryEnd || ReadLittle32(optional + directories - 4) <= kSecurityDirectory) return 0;
+  table->offset = ReadLittle32(optional + directories + 8 * kSecurityDirectory);
+  table->size = ReadLittle32(optional + directories + 8 * kSecurityDirectory + 4);
   return table->size != 0 ? 1 : 0;
 }
 
@@ -54,8 +53,8 @@ int IsSoundCertificateTable(FileHandle file, const TableLocation& table) {
   while (at < end) {
     uint8_t entry[8];
     if (!ReadAt(file, static_cast<int64_t>(at), entry, sizeof entry)) return 0;
-    const uint32_t length = Le32(entry);
-    const uint32_t revision = Le16(entry + 4);
+    const uint32_t length = ReadLittle32(entry);
+    const uint32_t revision = ReadLittle16(entry + 4);
     if (length < sizeof entry || length > end - at) return 0;
     if (revision != kCertificateRevision1 && revision != kCertificateRevision2) return 0;
     at += (static_cast<uint64_t>(length) + kCertificateAlignment - 1) & ~static_cast<uint64_t>(kCertificateAlignment - 1);
@@ -86,7 +85,7 @@ int64_t PackedDataLength(FileHandle file) {
     if (padding > 0 && tail[sizeof tail - padding] != 0) break;  // padding is zero bytes
     const int64_t end = static_cast<int64_t>(table.offset) - padding;
     const uint8_t* trailer = tail + sizeof tail - padding - sizeof(PackedFileTrailer);
-    if (Le32(trailer) == kPackedFileMagic && static_cast<int64_t>(Le32(trailer + 16)) == end) return end;
+    if (ReadLittle32(trailer) == kPackedFileMagic && static_cast<int64_t>(ReadLittle32(trailer + 16)) == end) return end;
   }
   return length;
 }

@@ -1,4 +1,6 @@
 // Moving an existing target directory aside to the first free numbered name (connect.001 ...).
+#include "engine/target_backup.h"
+
 #include <cstring>
 
 #include "discovery/job_settings.h"

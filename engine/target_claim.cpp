@@ -37,14 +37,10 @@
 #include "engine/record_lock.h"
 #include "engine/records.h"
 #include "engine/unpack_job.h"
-#include "ui/message_texts.h"
 
 namespace {
 
 constexpr uint32_t kClaimPollMs = 200;
-constexpr int kFileNameField = 1016;   // progress page: name of the file being written
-constexpr int kDirectoryField = 1014;  // progress page: directory being written
-constexpr int kFieldChars = 300;
 
 // One byte of the claim: the target's own (exclusive), or that of a directory above it (shared).
 struct ClaimLevel {
@@ -69,13 +65,7 @@ struct TargetClaim {
 TargetClaim g_claim;
 uint32_t g_boundForTests;
 
-// What the page's two fields showed before the wait, put back when it ends.
-struct PageFields {
-  int shown;
-  char fileName[kFieldChars];
-  char directory[kFieldChars];
-};
-PageFields g_fields;
+int g_waitShown;  // the page has been told of the wait, and is told of its end
 
 void ForgetClaim() {
   for (int k = 0; k < g_claim.count; ++k) {
@@ -108,32 +98,19 @@ void MakeDirectories(const char* path) {
   }
 }
 
-void SetPageFields(const char* fileName, const char* directory) {
-  OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, fileName);
-  OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, directory);
-}
-
 // The page shows that the job waits for another installation of the same target.
 void ShowWaiting(const char* target) {
   if (g_jobSettings.setupCall) return;
-  WaitWhileWorkerHeld();
-  if (JobAbandoned()) return;
-  WindowHandle page = g_workerState.progressWindow;
-  OsGetWindowText(OsGetDialogItem(page, kFileNameField), g_fields.fileName, kFieldChars);
-  OsGetWindowText(OsGetDialogItem(page, kDirectoryField), g_fields.directory, kFieldChars);
-  g_fields.shown = 1;
-  char text[128];
-  LoadText(TextWaitingForTarget, text, sizeof text);
-  SetPageFields(text, target);
+  g_waitShown = 1;
+  ReportWaiting(target);
 }
 
 // The wait is over: the page shows again what it showed before, and the log says how it ended.
 void EndWaiting(uint32_t start, const char* how) {
   LogLineNow("wait ended after %lu ms: %s", static_cast<unsigned long>(OsTickCount() - start), how);
-  if (!g_fields.shown) return;
-  g_fields.shown = 0;
-  WaitWhileWorkerHeld();
-  if (!JobAbandoned()) SetPageFields(g_fields.fileName, g_fields.directory);
+  if (!g_waitShown) return;
+  g_waitShown = 0;
+  ReportWaitOver();
 }
 
 // One step of the wait: the setup program is asked whether to stop, as after each entry, and its

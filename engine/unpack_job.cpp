@@ -13,12 +13,8 @@
 #include "engine/progress_messages.h"
 #include "engine/recover_interrupted_run.h"
 #include "engine/target_claim.h"
-#include "ui/message_texts.h"
 
 namespace {
-
-constexpr int kFileNameField = 1016;   // progress page: name of the file being written
-constexpr int kDirectoryField = 1014;  // progress page: directory being written
 
 int CloseSourceAndStop() {
   TakeBackTargetClaim();
@@ -82,10 +78,13 @@ int PrepareJob() {
   }
   LogTrailer();
   if (CheckStopRequested()) return CloseSourceAndStop();
+  // A drive that is not ready or full ends the run here, before the claim would try its
+  // "archive.dir" there for the whole wait.
+  if (!CheckFreeSpace()) return CloseSourceAndStop();
+  if (CheckStopRequested()) return CloseSourceAndStop();
   // From here on the job touches the target: no other run may work on it until this job has ended.
   if (!TakeTargetClaim()) return CloseSourceAndStop();
   if (!RecoverInterruptedRun()) return CloseSourceAndStop();
-  if (!CheckFreeSpace()) return CloseSourceAndStop();
   if (CheckStopRequested()) return CloseSourceAndStop();
 
   settings.backupDir[0] = '\0';
@@ -141,15 +140,7 @@ int RunJobSteps() {
   }
 
   if (deleteBackup == 1 && backup[0] != '\0') {
-    if (!g_jobSettings.setupCall) {
-      WaitWhileWorkerHeld();
-      if (!JobAbandoned()) {
-        char text[128];
-        LoadText(TextDeletingBackup, text, sizeof text);
-        OsSetDialogItemText(g_workerState.progressWindow, kFileNameField, text);
-        OsSetDialogItemText(g_workerState.progressWindow, kDirectoryField, backup);
-      }
-    }
+    if (!g_jobSettings.setupCall) ReportDeletingBackup(backup);
     DeleteTree(backup);
     if (!OsPathExists(backup) && std::strcmp(g_jobSettings.backupDir, backup) == 0) g_jobSettings.backupDir[0] = '\0';
   }

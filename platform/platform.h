@@ -169,6 +169,9 @@ uint32_t OsGetShortPathName(const char* longPath, char* buffer, uint32_t size); 
 // code page cannot hold.
 uint32_t OsGetLongPathName(const char* path, char* buffer, uint32_t size);
 uint32_t OsGetModuleFileName(ModuleHandle module, char* buffer, uint32_t size);
+// A string of the module's string table (LoadStringA: at most size - 1 characters and a
+// terminator); 0 and an empty buffer when it is missing. The POSIX side has a built-in copy.
+int OsLoadString(ModuleHandle module, int id, char* buffer, int size);
 int OsIsNtPlatform();
 
 // ---- windows and messages ----

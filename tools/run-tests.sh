@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds every configuration and runs every test: native (plain and with ASan/UBSan), the fuzzers
+# Checks the includes against the floors of the sources, builds every configuration and runs every
+# test: native (plain and with ASan/UBSan), the fuzzers
 # for a bounded time, and the Windows builds (build/win32 for i686, build/win64 for x86_64) under
 # Wine; then reads the exports, imports and hardening flags from the headers of the shipped binaries
 # and measures the self-extracting program.
@@ -20,6 +21,9 @@ configure() {  # dir, extra cmake arguments...
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
+
+echo "== floors: every include keeps to the layering of the sources"
+check floors tools/check-floors.sh
 
 echo "== native"
 configure build/native

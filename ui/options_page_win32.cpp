@@ -131,34 +131,6 @@ void SourceFileDialog(HWND page) {
   RefreshAfterSourceChange(page);
 }
 
-int ChangeToNearestDirectory(const char* path) {
-  if (path == nullptr || path[0] == '\0') return 0;
-  char candidate[kPathBuffer];
-  CopyBounded(candidate, kPathChars, path);
-  if (candidate[1] == ':') {
-    // Drive letters are taken in either case ("c:" is drive 3 like "C:").
-    unsigned char letter = static_cast<unsigned char>(candidate[0]);
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<unsigned char>(letter - 'a' + 'A');
-    const int drive = letter - 64;
-    if (drive < 1 || drive > 26) return 0;
-    const char root[3] = {static_cast<char>(letter), ':', '\0'};
-    if (!SetCurrentDirectoryA(root)) return 0;
-  }
-  bool lastCandidate = false;
-  while (!SetCurrentDirectoryA(candidate)) {
-    if (lastCandidate) return 0;
-    const size_t before = strlen(candidate);
-    DirectoryPart(candidate, candidate);
-    if (strlen(candidate) >= before) return 0;
-    const char* last = LastChar(candidate);
-    if (last != nullptr && *last == ':') {
-      EnsureTrailingBackslash(candidate, kPathBuffer);
-      lastCandidate = true;
-    }
-  }
-  return 1;
-}
-
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:

@@ -3,14 +3,13 @@
 
 #include <cstring>
 
+#include "discovery/byte_order.h"
 #include "engine/explode.h"
 
 namespace {
 
 constexpr size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
 constexpr size_t kSizeFieldBytes = 4;
-
-uint16_t ReadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 struct Unpacking {
   const uint8_t* input;
@@ -44,8 +43,7 @@ void WriteUnpacked(char* buffer, uint32_t* count, void* userParameter) {
 }  // namespace
 
 uint32_t LittleEndian32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
+  return ReadLittle32(p);
 }
 
 size_t ImageRowBytes(const uint8_t* bitmap) {

@@ -24,17 +24,28 @@ struct ProgressDisplay {
   char fileName[kPathBuffer];
   bool fileNameKept;
   bool timerSet;
+  // What the two fields show from the reports (unfitted), put back after a note.
+  char shownDirectory[kPathBuffer];
+  char shownFileName[kPathBuffer];
 };
-ProgressDisplay g_display = {{0, 0}, 100, 0, false, false, "", false, "", false, false};
+ProgressDisplay g_display = {{0, 0}, 100, 0, false, false, "", false, "", false, false, "", ""};
+
+void DrawDirectory(HWND page, const char* directory) {
+  ShowFittedPath(page, IDC_TARGET_TEXT, directory, FitForDisplay(g_progressPage.fitChars));
+}
 
 void DrawKept(HWND page) {
   if (g_display.positionKept) {
     SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(g_display.position), 0);
   }
   if (g_display.directoryKept) {
-    ShowFittedPath(page, IDC_TARGET_TEXT, g_display.directory, FitForDisplay(g_progressPage.fitChars));
+    CopyBounded(g_display.shownDirectory, kPathChars, g_display.directory);
+    DrawDirectory(page, g_display.directory);
   }
-  if (g_display.fileNameKept) SetDlgItemTextA(page, IDC_FILE_TEXT, g_display.fileName);
+  if (g_display.fileNameKept) {
+    CopyBounded(g_display.shownFileName, kPathChars, g_display.fileName);
+    SetDlgItemTextA(page, IDC_FILE_TEXT, g_display.fileName);
+  }
   g_display.positionKept = g_display.directoryKept = g_display.fileNameKept = false;
 }
 
@@ -72,14 +83,35 @@ void SetProgressRange(HWND page, int high) {
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
 }
 
-void ShowProgressPosition(HWND page, int position) {
+namespace {
+
+// Keeps a position; true when it is to be drawn at once with everything kept. The end position
+// comes after the last entry and before the job's notes (the backup's deletion). The first step is
+// drawn at once as well: the user sees at once that the job is under way.
+bool KeepPosition(int position) {
   g_display.position = position;
   g_display.positionKept = true;
-  // The end position comes after the last entry and before the job writes into the fields itself
-  // (the backup's deletion): everything kept is drawn now, so that nothing overwrites that later.
-  // The first step is drawn at once as well: the user sees at once that the job is under way.
   if (position >= g_display.barHigh || (position > 0 && !g_display.stepped)) {
     g_display.stepped = true;
+    return true;
+  }
+  return false;
+}
+
+void KeepDirectory(const char* directory) {
+  CopyBounded(g_display.directory, kPathChars, directory);
+  g_display.directoryKept = true;
+}
+
+void KeepFileName(const char* name) {
+  CopyBounded(g_display.fileName, kPathChars, name);
+  g_display.fileNameKept = true;
+}
+
+}  // namespace
+
+void ShowProgressPosition(HWND page, int position) {
+  if (KeepPosition(position)) {
     ShowKeptProgress(page);
     return;
   }
@@ -87,15 +119,42 @@ void ShowProgressPosition(HWND page, int position) {
 }
 
 void ShowProgressDirectory(HWND page, const char* directory) {
-  CopyBounded(g_display.directory, kPathChars, directory);
-  g_display.directoryKept = true;
+  KeepDirectory(directory);
   DrawWhenDue(page);
 }
 
 void ShowProgressFileName(HWND page, const char* name) {
-  CopyBounded(g_display.fileName, kPathChars, name);
-  g_display.fileNameKept = true;
+  KeepFileName(name);
   DrawWhenDue(page);
+}
+
+void ShowGatheredProgress(HWND page, const char* directory, const char* name, int position) {
+  if (directory != nullptr) KeepDirectory(directory);
+  if (name != nullptr) KeepFileName(name);
+  if (position >= 0 && KeepPosition(position)) {
+    ShowKeptProgress(page);
+    return;
+  }
+  DrawWhenDue(page);
+}
+
+void ShowProgressFields(HWND page, const char* directory, const char* name) {
+  CopyBounded(g_display.shownDirectory, kPathChars, directory);
+  CopyBounded(g_display.shownFileName, kPathChars, name);
+  DrawDirectory(page, directory);
+  SetDlgItemTextA(page, IDC_FILE_TEXT, name);
+}
+
+void ShowProgressNote(HWND page, const char* note, const char* path) {
+  ShowKeptProgress(page);
+  SetDlgItemTextA(page, IDC_FILE_TEXT, note);
+  DrawDirectory(page, path);
+}
+
+void EndProgressNote(HWND page) {
+  ShowKeptProgress(page);
+  DrawDirectory(page, g_display.shownDirectory);
+  SetDlgItemTextA(page, IDC_FILE_TEXT, g_display.shownFileName);
 }
 
 void ShowKeptProgress(HWND page) {

@@ -26,11 +26,9 @@ LONG_PTR RefreshDisplay(HWND page) {
   const JobSettings& settings = g_jobSettings;
   SetDlgItemTextA(page, IDC_HEADER_NAME, settings.archiveName);
   ShowFittedPath(page, IDC_HEADER_ROOT, settings.archiveRoot, 0);
-  const signed char fit = FitForDisplay(g_progressPage.fitChars);
-  ShowFittedPath(page, IDC_SOURCE_TEXT, settings.sourcePath, fit);
-  ShowFittedPath(page, IDC_TARGET_TEXT, settings.targetDir, fit);
+  ShowFittedPath(page, IDC_SOURCE_TEXT, settings.sourcePath, FitForDisplay(g_progressPage.fitChars));
   ResetProgressDisplay(page);
-  SetDlgItemTextA(page, IDC_FILE_TEXT, "");
+  ShowProgressFields(page, settings.targetDir, "");
   SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   if (g_progressPage.firstActivation) {
     g_progressPage.firstActivation = false;
@@ -141,9 +139,8 @@ void ShowDirectoryReport(HWND page, const char* directory) {
   ShowProgressDirectory(page, directory != nullptr ? directory : "");
 }
 
-// The file name without its directory, in lower case.
-void ShowFileNameReport(HWND page, const char* text) {
-  char name[kPathBuffer];
+// The file name as the page shows it: without its directory, in lower case (kPathBuffer bytes).
+void ShownFileName(char* name, const char* text) {
   name[0] = '\0';
   if (text != nullptr) {
     if (FindChar(text, '\\') != nullptr) {
@@ -155,7 +152,19 @@ void ShowFileNameReport(HWND page, const char* text) {
     }
   }
   CharLowerA(name);
+}
+
+void ShowFileNameReport(HWND page, const char* text) {
+  char name[kPathBuffer];
+  ShownFileName(name, text);
   ShowProgressFileName(page, name);
+}
+
+// A note of the job in the two fields: its text from the string table, its path fitted.
+void ShowNote(HWND page, int textId, const char* path) {
+  char note[kPathBuffer];
+  LoadText(textId, note, sizeof note);
+  ShowProgressNote(page, note, path != nullptr ? path : "");
 }
 
 void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
@@ -173,14 +182,32 @@ void Progress(HWND page, WPARAM subCode, LPARAM lParam) {
       ShowProgressPosition(page, static_cast<int>(lParam));
       break;
     case ProgressGathered: {
-      // As the single reports: directory and name first, so that an end position draws them too.
+      // One report, drawn as one: never a new directory beside the previous entry's name.
       const GatheredProgress* gathered = reinterpret_cast<const GatheredProgress*>(lParam);
       if (gathered == nullptr) break;
-      if (gathered->hasDirectory) ShowDirectoryReport(page, gathered->directory);
-      if (gathered->hasFileName) ShowFileNameReport(page, gathered->fileName);
-      if (gathered->hasPosition) ShowProgressPosition(page, static_cast<int>(gathered->position));
+      char name[kPathBuffer];
+      ShownFileName(name, gathered->fileName);
+      ShowGatheredProgress(page, gathered->hasDirectory ? gathered->directory : nullptr,
+                           gathered->hasFileName ? name : nullptr,
+                           gathered->hasPosition ? static_cast<int>(gathered->position) : -1);
       break;
     }
+    case ProgressDeletingBackup:
+      ShowNote(page, TextDeletingBackup, reinterpret_cast<const char*>(lParam));
+      break;
+    case ProgressWaiting:
+      ShowNote(page, TextWaitingForTarget, reinterpret_cast<const char*>(lParam));
+      break;
+    case ProgressUndoingInterrupted:
+      ShowNote(page, TextUndoingInterrupted, reinterpret_cast<const char*>(lParam));
+      break;
+    case ProgressFinishingInterrupted:
+      ShowNote(page, TextFinishingInterrupted, reinterpret_cast<const char*>(lParam));
+      break;
+    case ProgressWaitOver:
+    case ProgressRecoveryOver:
+      EndProgressNote(page);
+      break;
     default:
       break;
   }

@@ -56,10 +56,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 void SourceFileDialog(HWND page);
 // Derives again after a source change and shows the results (headers, name and target fields).
 void RefreshAfterSourceChange(HWND page);
-// Makes the path, or its nearest existing parent, the current directory. 1 on success.
-int ChangeToNearestDirectory(const char* path);
 
 // ---- folder picker (old-style file dialog on template 106) ----
+// Makes the path, or its nearest existing parent, the current directory. 1 on success.
+int ChangeToNearestDirectory(const char* path);
 struct FolderPickerState {
   char* fileBuffer;  // the OPENFILENAMEA's file buffer while the picker is open
   DWORD fileBufferSize;
@@ -98,6 +98,16 @@ void SetProgressRange(HWND page, int high);
 void ShowProgressPosition(HWND page, int position);
 void ShowProgressDirectory(HWND page, const char* directory);
 void ShowProgressFileName(HWND page, const char* name);
+// A gathered report, drawn as one: the parts given (directory or name nullptr, position negative:
+// not in the report) are kept, then all of them drawn together when a redraw is due.
+void ShowGatheredProgress(HWND page, const char* directory, const char* name, int position);
+// The two fields at the start of a display: the directory fitted, the file name as it is.
+void ShowProgressFields(HWND page, const char* directory, const char* name);
+// A note of the job in the two fields instead of a file (deleting the backup, waiting for another
+// run): what is kept is drawn first, the note's path fitted like every other.
+void ShowProgressNote(HWND page, const char* note, const char* path);
+// The note is over: the fields show again what the reports had drawn before it.
+void EndProgressNote(HWND page);
 // Draws what is kept at once: before a question, at the job's end.
 void ShowKeptProgress(HWND page);
 // IDT_REDRAW_TIMER: draws what a pause in the reports has left undrawn.

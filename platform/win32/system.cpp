@@ -74,3 +74,14 @@ int OsIsNtPlatform() {
   if (!GetVersionExA(&info)) return 0;
   return info.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
 }
+
+int OsLoadString(ModuleHandle module, int id, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  buffer[0] = '\0';
+  const int length = LoadStringA(static_cast<HINSTANCE>(module), static_cast<UINT>(id), buffer, size);
+  if (length <= 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return length;
+}

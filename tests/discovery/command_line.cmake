@@ -1,4 +1,4 @@
-# Mode decision and both command-line parsers. In the Windows build the job's texts come from zui.
+# Mode decision and both command-line parsers.
 if(WIN32)
   z_add_gtest(command_line_test ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp LIBS zui)
 else()

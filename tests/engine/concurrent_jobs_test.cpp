@@ -601,21 +601,20 @@ TEST_F(ConcurrentJobs, ThePageShowsWhatItShowedBeforeOnceTheWaitIsOver) {
   FileHandle claim = kNoFile;
   ASSERT_EQ(ClaimFromHere(target, &claim), LockTaken);
   Page page;
-  OsSetDialogItemText(page.window(), 1016, "vorher");
-  OsSetDialogItemText(page.window(), 1014, "davor");
-  std::string seen;
-  page.onMessage = [&](const Record& record) {
-    if (seen.empty() && record.message == UM_PROGRESS) seen = page.FieldText(1016) + " | " + page.FieldText(1014);
-  };
   SetUpJob(At("a.zpk"), target, false, "ZELVAR1\\SYS:zelvar\\ARCHIVE\\SYSTEM\\connect");
   ASSERT_EQ(StartWorker(page.window()), 1);
-  EXPECT_TRUE(page.PumpUntil([&] { return page.FieldText(1016) == "Warten auf andere Installation"; }, 10000));
+  EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_PROGRESS, ProgressWaiting) == 1; }, 10000));
   OsUnlockFileByte(claim, TargetClaimOffset(target.c_str()));
   OsCloseFile(claim);
   EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_JOB_FINISHED) == 1; }, 20000));
   EXPECT_EQ(page.Count(UM_JOB_FINISHED, 1), 1u);
-  EXPECT_EQ(seen, "vorher | davor");
-  page.onMessage = nullptr;
+  // The page is told of the wait and of its end, before any report of the extraction.
+  const std::vector<Record> progress = page.Of(UM_PROGRESS);
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress[0].wParam, static_cast<MessageWParam>(ProgressWaiting));
+  EXPECT_EQ(progress[0].text, target);
+  EXPECT_EQ(progress[1].wParam, static_cast<MessageWParam>(ProgressWaitOver));
+  EXPECT_EQ(page.Count(UM_PROGRESS, ProgressWaitOver), 1u);
   ASSERT_EQ(WaitForWorkerJobs(10000), 1);
   ExpectArchive(target);
 }
@@ -750,9 +749,11 @@ TEST_F(ConcurrentJobs, AStopOrACancelWhileWaitingChangesNothing) {
   ASSERT_EQ(StartWorker(page.window()), 1);
   // The worker sets the two fields one after the other: both are waited for.
   EXPECT_TRUE(page.PumpUntil(
-      [&] { return page.FieldText(1016) == "Warten auf andere Installation" && page.FieldText(1014) == target; },
-      10000))
-      << page.FieldText(1016) << " | " << page.FieldText(1014);
+      [&] {
+        const std::vector<Record> progress = page.Of(UM_PROGRESS);
+        return !progress.empty() && progress[0].wParam == ProgressWaiting && progress[0].text == target;
+      },
+      10000));
   RequestStop(page.window());
   EXPECT_TRUE(page.PumpUntil([&] { return page.Count(UM_JOB_FINISHED) == 1; }, 10000));
   EXPECT_EQ(page.Count(UM_JOB_FINISHED, 0), 1u);

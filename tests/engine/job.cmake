@@ -1,12 +1,10 @@
 # The unpack job and the worker thread, over packed files made with the project's packed-file writer.
 # Under Wine the tests carry the program's string table.
 if(TARGET zpackwriter)
-  # In the cross build LoadText (used by the job) is in zui, next to the message boxes.
   set(z_job_strings "")
   set(z_job_libs zpackwriter)
   if(WIN32)
     set(z_job_strings ${Z_ROOT}/tests/ui/message_texts_strings.rc)
-    list(APPEND z_job_libs zui)
   endif()
   z_add_gtest(job_test ${CMAKE_CURRENT_LIST_DIR}/job_test.cpp ${z_job_strings} LIBS ${z_job_libs})
   if(WIN32)

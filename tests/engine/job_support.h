@@ -368,7 +368,8 @@ class Page {
  private:
   MessageResult Receive(uint32_t message, MessageWParam wParam, MessageLParam lParam) {
     Record record{message, wParam, lParam, {}};
-    const bool textParameter = (message == UM_PROGRESS && (wParam == ProgressDirectory || wParam == ProgressFileName)) ||
+    const bool textParameter = (message == UM_PROGRESS && (wParam == ProgressDirectory || wParam == ProgressFileName ||
+                                                            wParam == ProgressDeletingBackup || wParam == ProgressWaiting)) ||
                                (message == UM_QUESTION && wParam == QuestionDriveNotReady) ||
                                message == UM_OUTPUT_FAILED;
     if (textParameter && lParam != 0) record.text = reinterpret_cast<const char*>(lParam);

@@ -26,9 +26,10 @@ class RecordFileTest : public ::testing::Test {
     EXPECT_NE(g_outputFile, kNoFile);
     g_recordFill = 0;
     Bytes copy = data;
+    RecordStream stream = {kind, WriteOutputBytes};
     for (size_t at = 0; at < copy.size(); at += blockSize) {
       uint32_t count = static_cast<uint32_t>(std::min(blockSize, copy.size() - at));
-      WriteRecords(reinterpret_cast<char*>(copy.data() + at), &count, &kind);
+      WriteRecords(reinterpret_cast<char*>(copy.data() + at), &count, &stream);
       if (lengthsAfterBlock) {
         FlushOutput();
         lengthsAfterBlock->push_back(static_cast<uint32_t>(OsFileLength(g_outputFile)));
@@ -37,7 +38,7 @@ class RecordFileTest : public ::testing::Test {
     FlushOutput();
     OsCloseFile(g_outputFile);
     g_outputFile = kNoFile;
-    kindAfter_ = kind;
+    kindAfter_ = stream.kind;
     Bytes out;
     EXPECT_TRUE(ReadFileBytes(path, &out));
     return out;

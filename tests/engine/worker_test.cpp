@@ -4,6 +4,7 @@
 // entry, the hold, the forced end and the jobs after it.
 #include <gtest/gtest.h>
 
+#include "engine/record_lock.h"
 #include "engine/redraw_rate.h"
 #include "engine/unpack_job.h"
 #include "engine/worker.h"
@@ -104,7 +105,8 @@ TEST_F(WorkerTest, JobRunsOnTheWorkerAndReportsInOrder) {
   EXPECT_EQ(g_workerState.workerThreadId, 0u);
   EXPECT_EQ(g_workerState.stopRequested, 0);
 
-  // Question 6, then the entry count, the target directory, and per entry its index, directory and name.
+  // Question 6, then the entry count, the target directory, per entry its index, directory and name,
+  // the end position and the backup's deletion.
   std::vector<Record> progress;
   size_t questionAt = records.size();
   for (size_t i = 0; i < records.size(); ++i) {
@@ -113,7 +115,7 @@ TEST_F(WorkerTest, JobRunsOnTheWorkerAndReportsInOrder) {
   }
   ASSERT_LT(questionAt, records.size());
   EXPECT_EQ(records[questionAt].wParam, static_cast<MessageWParam>(QuestionTargetExists));
-  ASSERT_EQ(progress.size(), 3u + 3u * 4u + 1u);
+  ASSERT_EQ(progress.size(), 3u + 3u * 4u + 1u + 1u);  // and the backup's deletion
   EXPECT_EQ(progress[0].wParam, static_cast<MessageWParam>(ProgressEntryCount));
   EXPECT_EQ(progress[0].lParam, 4);
   EXPECT_EQ(progress[1].wParam, static_cast<MessageWParam>(ProgressDirectory));
@@ -126,8 +128,10 @@ TEST_F(WorkerTest, JobRunsOnTheWorkerAndReportsInOrder) {
   }
   EXPECT_EQ(progress[4 + 3].text, target + "\\config");
   EXPECT_EQ(progress[5 + 3].text, "settings.txt");
-  EXPECT_EQ(progress.back().wParam, static_cast<MessageWParam>(ProgressPosition));
-  EXPECT_EQ(progress.back().lParam, 4);
+  EXPECT_EQ(progress[progress.size() - 2].wParam, static_cast<MessageWParam>(ProgressPosition));
+  EXPECT_EQ(progress[progress.size() - 2].lParam, 4);
+  EXPECT_EQ(progress.back().wParam, static_cast<MessageWParam>(ProgressDeletingBackup));
+  EXPECT_EQ(progress.back().text.rfind(target + ".", 0), 0u) << progress.back().text;
   EXPECT_EQ(Snapshot(target), fresh);
   EXPECT_TRUE(Backups().empty());
 }
@@ -362,6 +366,41 @@ TEST_F(WorkerTest, ForcedEndAfterTheRecordMergeWaitsForTheJobsOwnEnd) {
   EXPECT_EQ(page.Of(UM_JOB_FINISHED)[0].wParam, 1u) << "the job succeeded";
   EXPECT_EQ(g_workerState.workerThread, nullptr);
   EXPECT_EQ(Snapshot(target), fresh);
+}
+
+// While the record merge waits for another run, the page shows the last entry, not one that the
+// gathering of the reports had left unsent.
+TEST_F(WorkerTest, ThePageShowsTheLastEntryWhileTheMergeWaits) {
+  std::vector<zpack::PackEntry> entries;
+  for (int i = 0; i < 60; ++i) entries.push_back(FileEntry("\\f" + std::to_string(i) + ".txt", Text("x")));
+  ASSERT_TRUE(WritePackedFile(source, entries));
+  SetReportIntervalForTests(kRedrawIntervalMs);
+  // An archive below the root's first level is registered in its target's parent, whose merge lock
+  // another run holds.
+  const std::string parent = scratch / "ARCHIVE";
+  ASSERT_TRUE(OsCreateDirectory(parent.c_str()));
+  SetUpJob(source, parent + "\\connect", false, "C:\\TESTROOT\\ARCHIVE\\connect");
+  const FileHandle records = OpenArchiveDirFile(parent.c_str());
+  ASSERT_NE(records, kNoFile);
+  ASSERT_EQ(OsTryLockFileByte(records, kRecordMergeLockOffset), LockTaken);
+
+  std::atomic<int64_t> shown{-1};
+  page.onMessage = [&](const Record& record) {
+    if (record.message != UM_PROGRESS) return;
+    if (record.wParam == ProgressPosition) shown = record.lParam;
+    const GatheredProgress* gathered = reinterpret_cast<const GatheredProgress*>(record.lParam);
+    if (record.wParam == ProgressGathered && gathered->hasPosition) shown = gathered->position;
+  };
+  ASSERT_EQ(StartWorker(page.window()), 1);
+  const bool lastEntryShown = page.PumpUntil([&] { return shown == 59; }, 5000);
+  const size_t finishedMeanwhile = page.Count(UM_JOB_FINISHED);
+  OsUnlockFileByte(records, kRecordMergeLockOffset);
+  OsCloseFile(records);
+  ASSERT_TRUE(WaitFinished(1));
+  page.onMessage = nullptr;
+  EXPECT_TRUE(lastEntryShown) << "shown: " << shown << " of 60";
+  EXPECT_EQ(finishedMeanwhile, 0u);
+  EXPECT_EQ(shown, 60);
 }
 
 TEST_F(WorkerTest, ForcedEndWithoutWorkerStillReportsOnce) {

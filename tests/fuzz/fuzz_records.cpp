@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Blocks as the decompressor hands them on: at most blockLimit bytes, sizes varying with the seed.
   const uint32_t blockLimit = 1 + blockSeed % 4700;
   uint32_t state = blockSeed | 0x10000u;
-  int kindValue = kind;
+  RecordStream stream = {kind, WriteOutputBytes};
   g_recordFill = 0;
   for (size_t at = 0; at < content.size();) {
     state ^= state << 13;
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (count > content.size() - at) count = static_cast<uint32_t>(content.size() - at);
     char block[4700];
     std::memcpy(block, content.data() + at, count);
-    WriteRecords(block, &count, &kindValue);
+    WriteRecords(block, &count, &stream);
     FUZZ_EXPECT(g_recordFill < kRecordSize);
     at += count;
   }

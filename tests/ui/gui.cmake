@@ -38,7 +38,8 @@ if(WIN32 AND TARGET zui AND TARGET zuiprobe)
   foreach(case SystemMenuStartsWithTheAboutItemAndASeparator QuestionsShowTheirTextsAndWriteTheAnswers
                SpaceAndDriveQuestionsFormatTheirArguments OutputQuestionPassesTheButtonOnUnchanged
                ProgressReportsReachTheFieldsAndTheBar TheEndOfAJobShowsItsLastReports
-               ManySmallEntriesReachThePageInFewWakeUpsWithTheSameEnd)
+               ManySmallEntriesReachThePageInFewWakeUpsWithTheSameEnd AGatheredReportIsDrawnAsOne
+               TheDeletedBackupsPathIsFittedIntoItsField)
     add_test(NAME gui_sheet_${case} COMMAND gui_sheet_test --gtest_filter=SheetTest.${case})
     set_tests_properties(gui_sheet_${case} PROPERTIES RUN_SERIAL TRUE LABELS gui FIXTURES_REQUIRED wine TIMEOUT 120)
   endforeach()

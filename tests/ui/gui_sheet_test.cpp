@@ -208,6 +208,75 @@ TEST_F(SheetTest, TheEndOfAJobShowsItsLastReports) {
   EXPECT_EQ(atBox.get(), "600|C:\\ziel.001|Sicherung wird gel\xF6scht");
 }
 
+// A gathered report is one report: the page never shows a new directory beside the file name or
+// the position of an earlier entry. A wait for another run shows in the fields, and what they
+// showed before comes back when it is over.
+TEST_F(SheetTest, AGatheredReportIsDrawnAsOne) {
+  auto send = [&](int position, const char* directory, const char* name) {
+    GatheredProgress gathered = {};
+    gathered.hasDirectory = gathered.hasFileName = gathered.hasPosition = 1;
+    gathered.position = static_cast<uint32_t>(position);
+    strcpy(gathered.directory, directory);
+    strcpy(gathered.fileName, name);
+    SendMessageA(page_, UM_PROGRESS, ProgressGathered, reinterpret_cast<LPARAM>(&gathered));
+    return Field(1014) + "|" + Field(1016) + "|" + std::to_string(BarPosition());
+  };
+  SendMessageA(page_, UM_PROGRESS, ProgressEntryCount, 100);
+  EXPECT_EQ(send(5, "C:\\ziel\\eins", "C:\\ziel\\eins\\A.TXT"), "C:\\ziel\\eins|a.txt|5");
+  Sleep(kRedrawIntervalMs + 100);  // the next report is due to be drawn at once
+  EXPECT_EQ(send(6, "C:\\ziel\\zwei", "C:\\ziel\\zwei\\B.TXT"), "C:\\ziel\\zwei|b.txt|6");
+  SendMessageA(page_, UM_PROGRESS, ProgressWaiting, reinterpret_cast<LPARAM>("C:\\ziel"));
+  EXPECT_EQ(Field(1014) + "|" + Field(1016), "C:\\ziel|Warten auf andere Installation");
+  SendMessageA(page_, UM_PROGRESS, ProgressWaitOver, 0);
+  EXPECT_EQ(Field(1014) + "|" + Field(1016), "C:\\ziel\\zwei|b.txt");
+}
+
+// A job that deletes its backup says so on the page to its end, the backup's path fitted into its
+// field like every other path: a path with blanks is not wrapped at a blank.
+TEST_F(SheetTest, TheDeletedBackupsPathIsFittedIntoItsField) {
+  using namespace jobtest;
+  Scratch scratch("sheet_backup_fitted");
+  const std::string source = scratch / "sicher.zpk";
+  const std::string target = scratch / "Ziel mit Leerzeichen in einem recht langen Namen der Installation";
+  ASSERT_TRUE(WritePackedFile(source, {FileEntry("\\neu.txt", Text("neu"))}));
+  ASSERT_TRUE(OsCreateDirectory(target.c_str()));
+  strcpy(g_jobSettings.sourcePath, source.c_str());
+  strcpy(g_jobSettings.targetDir, target.c_str());
+  strcpy(g_jobSettings.archiveRoot, "C:\\TESTROOT");
+  HWND sheet = sheet_;
+  auto boxes = std::async(std::launch::async, [this, sheet] {
+    std::string shown = "(no box)";
+    for (int i = 0, answered = 0; i < 400 && answered < 2; ++i) {
+      HWND box = probe::FindModalDialog(GetCurrentProcessId(), sheet);
+      if (box == nullptr || probe::MessageBoxText(box).empty()) {
+        Sleep(50);
+        continue;
+      }
+      // First the existing target ("No": the backup is deleted after the job), then the success.
+      if (answered++ == 1) shown = Field(1016) + "|" + Field(1014);
+      probe::PressButton(box, answered == 1 ? IDNO : IDOK);
+      for (int j = 0; j < 100 && probe::FindModalDialog(GetCurrentProcessId(), sheet) == box; ++j) Sleep(20);
+    }
+    return shown;
+  });
+  PostMessageA(sheet_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet_, IDOK)));
+  const std::string shown = boxes.get();
+  for (int i = 0; i < 200 && g_progressPage.unpacking; ++i) Sleep(20);
+  ASSERT_EQ(shown.rfind("Backupverzeichnis l\xF6schen|", 0), 0u) << shown;
+  const std::string path = shown.substr(shown.find('|') + 1);
+  EXPECT_NE(path.find("\\...\\"), std::string::npos) << path;
+  HWND field = GetDlgItem(page_, 1014);
+  HDC dc = GetDC(field);
+  HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, path.c_str(), static_cast<int>(path.size()), &size);
+  SelectObject(dc, font);
+  ReleaseDC(field, dc);
+  RECT client = {};
+  GetClientRect(field, &client);
+  EXPECT_LE(size.cx, client.right) << path;
+}
+
 // The page's wake-ups by the worker's progress reports, counted in front of its window procedure.
 std::atomic<int> g_progressWakeUps{0};
 WNDPROC g_pageProcedure = nullptr;

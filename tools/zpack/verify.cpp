@@ -12,6 +12,7 @@
 #include "discovery/job_settings.h"
 #include "discovery/path_utils.h"
 #include "engine/interrupted_run.h"
+#include "engine/record_merge.h"
 #include "engine/records.h"
 #include "platform/platform.h"
 #include "tools/zpack/code_pages.h"
@@ -192,20 +193,6 @@ std::string TagUtf8(const std::map<int, std::string>& tags, int tag) {
   return EscapedUtf8(ansi, 1252);
 }
 
-// The merge's changes to the archive's own record (first record of the top "archive.add").
-void ApplyMerge(char* record) {
-  char root[kPathBuffer];
-  ArchiveRootOem(root);
-  char nameOem[kNameBuffer];
-  CopyBounded(nameOem, kNameChars, g_jobSettings.archiveName);
-  OsAnsiToOem(nameOem, nameOem);
-  const char* last = LastComponent(root, CodePageOem);
-  SetRecordWord(record, kRecordFlagsOffset, RecordWord(record, kRecordFlagsOffset) & ~RecordSlotFree);
-  SetRecordTag(record, root, -1, TagPath);
-  SetRecordTag(record, last, kNameTagChars, TagName);
-  SetRecordTag(record, nameOem[0] != '\0' ? nameOem : last, kTitleTagChars, TagTitle);
-}
-
 std::string RecordFinding(uint32_t index, const char* expected, const char* installed, FindingClass* kind) {
   const bool outsideTagsEqual =
       std::memcmp(expected, installed, kRecordTagsOffset) == 0 &&
@@ -270,7 +257,7 @@ void Verifier::CompareFile(EntryHeaderBuffer& b, const std::string& name, const 
     std::memcpy(expected, record, kRecordSize);
     const bool rewritten = kind >= 0;
     if (rewritten) RewriteRecordPaths(&kind, 1, expected);
-    if (ownRecordFile && recordIndex == 0) ApplyMerge(expected);
+    if (ownRecordFile && recordIndex == 0) StampOwnRecord(expected);  // as the merge stamps it
     char actual[kRecordSize];
     int32_t got = ReadInstalled(file, actual, kRecordSize);
     if (got != static_cast<int32_t>(kRecordSize)) {

@@ -221,76 +221,131 @@ bool WriteAll(std::FILE* file, const std::vector<uint8_t>& data, std::string* wh
   return ok;
 }
 
-int Create(int argc, char** argv) {
-  if (argc < 4) return UsageError("create: OUT, --title, --subdir and DIR are needed");
-  std::string out = argv[2];
+// What `zpack create` is asked to make.
+struct CreateRequest {
   std::string dir, appendTo;
   TrailerInfo info;
   CollectOptions options;
-  options.codePage = DefaultCodePage();
   bool haveTitle = false, haveSubdir = false;
+};
+
+// One option of `zpack create`: its name, whether a value follows it, and what it sets. `take`
+// gives kExitOk when it has taken the value, else the exit code of its usage error.
+struct CreateOption {
+  const char* name;
+  bool takesValue;
+  int (*take)(const char* value, CreateRequest* request);
+};
+
+const CreateOption kCreateOptions[] = {
+    {"--title", true,
+     [](const char* v, CreateRequest* r) {
+       r->info.title = v;
+       r->haveTitle = true;
+       return kExitOk;
+     }},
+    {"--subdir", true,
+     [](const char* v, CreateRequest* r) {
+       r->info.subdirectory = v;
+       r->haveSubdir = true;
+       return kExitOk;
+     }},
+    {"--ascii", false,
+     [](const char*, CreateRequest* r) {
+       r->options.mode = ImplodeAscii;
+       return kExitOk;
+     }},
+    {"--binary", false,
+     [](const char*, CreateRequest* r) {
+       r->options.mode = ImplodeBinary;
+       return kExitOk;
+     }},
+    {"--dict", true,
+     [](const char* v, CreateRequest* r) {
+       uint64_t number = 0;
+       if (!ParseNumber(v, 4096, &number) || (number != 1024 && number != 2048 && number != 4096))
+         return UsageError("create: --dict must be 1024, 2048 or 4096, not %s", ShowArgument(v).c_str());
+       r->options.dictionarySize = static_cast<unsigned>(number);
+       return kExitOk;
+     }},
+    {"--append-to", true,
+     [](const char* v, CreateRequest* r) {
+       r->appendTo = v;
+       return kExitOk;
+     }},
+    {"--time", true,
+     [](const char* v, CreateRequest* r) {
+       uint64_t number = 0;
+       if (!ParseNumber(v, 0xFFFFFFFFull, &number))
+         return UsageError("create: --time needs Unix seconds, not %s", ShowArgument(v).c_str());
+       r->options.fixedTime = static_cast<int64_t>(number);
+       return kExitOk;
+     }},
+    {"--unpacked-size", true,
+     [](const char* v, CreateRequest* r) {
+       uint64_t number = 0;
+       if (!ParseNumber(v, 0xFFFFFFFFull, &number))
+         return UsageError("create: --unpacked-size needs a byte count, not %s", ShowArgument(v).c_str());
+       r->info.unpackedSizeOverride = static_cast<int64_t>(number);
+       return kExitOk;
+     }},
+    {"--codepage", true,
+     [](const char* v, CreateRequest* r) {
+       if (!ParseCodePage(v, &r->options.codePage))
+         return UsageError("create: --codepage must be a Windows code page 1250-1258, 932 or 936, not %s",
+                           ShowArgument(v).c_str());
+       return kExitOk;
+     }},
+};
+
+// Reads the options and the directory after OUT. False with the exit code when the command ends
+// here (a usage error, or --help).
+bool ParseCreateArguments(int argc, char** argv, CreateRequest* request, int* exitCode) {
   for (int i = 3; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 >= argc) {
-        UsageError("create: %s needs a value", name);
-        return nullptr;
-      }
-      return argv[++i];
-    };
-    uint64_t number = 0;
+    const std::string arg = argv[i];
     if (arg == "--help") {
-      return Help();
-    } else if (arg == "--title") {
-      const char* v = value("--title");
-      if (v == nullptr) return kExitUsage;
-      info.title = v;
-      haveTitle = true;
-    } else if (arg == "--subdir") {
-      const char* v = value("--subdir");
-      if (v == nullptr) return kExitUsage;
-      info.subdirectory = v;
-      haveSubdir = true;
-    } else if (arg == "--ascii") {
-      options.mode = ImplodeAscii;
-    } else if (arg == "--binary") {
-      options.mode = ImplodeBinary;
-    } else if (arg == "--dict") {
-      const char* v = value("--dict");
-      if (v == nullptr) return kExitUsage;
-      if (!ParseNumber(v, 4096, &number) || (number != 1024 && number != 2048 && number != 4096))
-        return UsageError("create: --dict must be 1024, 2048 or 4096, not %s", ShowArgument(v).c_str());
-      options.dictionarySize = static_cast<unsigned>(number);
-    } else if (arg == "--append-to") {
-      const char* v = value("--append-to");
-      if (v == nullptr) return kExitUsage;
-      appendTo = v;
-    } else if (arg == "--time") {
-      const char* v = value("--time");
-      if (v == nullptr) return kExitUsage;
-      if (!ParseNumber(v, 0xFFFFFFFFull, &number))
-        return UsageError("create: --time needs Unix seconds, not %s", ShowArgument(v).c_str());
-      options.fixedTime = static_cast<int64_t>(number);
-    } else if (arg == "--unpacked-size") {
-      const char* v = value("--unpacked-size");
-      if (v == nullptr) return kExitUsage;
-      if (!ParseNumber(v, 0xFFFFFFFFull, &number))
-        return UsageError("create: --unpacked-size needs a byte count, not %s", ShowArgument(v).c_str());
-      info.unpackedSizeOverride = static_cast<int64_t>(number);
-    } else if (arg == "--codepage") {
-      const char* v = value("--codepage");
-      if (v == nullptr) return kExitUsage;
-      if (!ParseCodePage(v, &options.codePage))
-        return UsageError("create: --codepage must be a Windows code page 1250-1258, 932 or 936, not %s",
-                          ShowArgument(v).c_str());
+      *exitCode = Help();
+      return false;
+    }
+    const CreateOption* option = nullptr;
+    for (const CreateOption& candidate : kCreateOptions)
+      if (arg == candidate.name) option = &candidate;
+    if (option != nullptr) {
+      const char* value = nullptr;
+      if (option->takesValue) {
+        if (i + 1 >= argc) {
+          *exitCode = UsageError("create: %s needs a value", option->name);
+          return false;
+        }
+        value = argv[++i];
+      }
+      *exitCode = option->take(value, request);
+      if (*exitCode != kExitOk) return false;
     } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-      return UsageError("create: unknown option %s", ShowArgument(arg.c_str()).c_str());
-    } else if (dir.empty()) {
-      dir = arg;
+      *exitCode = UsageError("create: unknown option %s", ShowArgument(arg.c_str()).c_str());
+      return false;
+    } else if (request->dir.empty()) {
+      request->dir = arg;
     } else {
-      return UsageError("create: more than one directory given: %s", ShowArgument(arg.c_str()).c_str());
+      *exitCode = UsageError("create: more than one directory given: %s", ShowArgument(arg.c_str()).c_str());
+      return false;
     }
   }
+  return true;
+}
+
+int Create(int argc, char** argv) {
+  if (argc < 4) return UsageError("create: OUT, --title, --subdir and DIR are needed");
+  std::string out = argv[2];
+  CreateRequest request;
+  request.options.codePage = DefaultCodePage();
+  int exitCode = kExitOk;
+  if (!ParseCreateArguments(argc, argv, &request, &exitCode)) return exitCode;
+  const std::string& dir = request.dir;
+  const std::string& appendTo = request.appendTo;
+  TrailerInfo& info = request.info;
+  const CollectOptions& options = request.options;
+  const bool haveTitle = request.haveTitle, haveSubdir = request.haveSubdir;
   if (!haveTitle) return UsageError("create: --title missing");
   if (!haveSubdir) return UsageError("create: --subdir missing");
   if (dir.empty()) return UsageError("create: DIR missing");

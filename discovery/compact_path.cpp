@@ -1,6 +1,6 @@
 // Shortening of paths for fixed-width text fields: head, ellipsis, tail. Counts are bytes; every cut
 // falls between whole characters, so that neither part starts or ends on half a double-byte one.
-#include "ui/path_display.h"
+#include "discovery/compact_path.h"
 
 #include <cstring>
 
