@@ -20,8 +20,14 @@ int SameFile(HANDLE a, HANDLE b) {
 
 // A name of its own beside the file, for the moment between its rename and its deletion.
 int DeletionName(char* name, size_t size, const char* path) {
-  const char* last = std::strrchr(path, '\\');
-  const size_t directory = last != nullptr ? static_cast<size_t>(last - path) + 1 : 0;
+  size_t directory = 0;  // up to the last backslash, found by whole characters of the ANSI code page
+  for (size_t k = 0; path[k] != '\0'; ++k) {
+    if (path[k] == '\\') {
+      directory = k + 1;
+    } else if (OsIsLeadByte(CodePageAnsi, static_cast<unsigned char>(path[k])) && path[k + 1] != '\0') {
+      ++k;
+    }
+  }
   char tail[40];
   std::snprintf(tail, sizeof tail, "~zd%08lx%08lx.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
                 static_cast<unsigned long>(GetTickCount()));
