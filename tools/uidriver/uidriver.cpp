@@ -123,6 +123,15 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// A script line's words as a command's handler sees them, with the window it acts on (the sheet,
+// its current page or the dialog, as the command's table entry says). A missing word reads as "" or 0.
+struct Args {
+  const std::vector<std::string>& words;
+  HWND window;
+  std::string text(size_t i) const { return i < words.size() ? words[i] : std::string(); }
+  int number(size_t i) const { return atoi(text(i).c_str()); }
+};
+
 struct Driver {
   std::string exe;
   std::string shots;
@@ -215,37 +224,6 @@ struct Driver {
     if (!problem.empty()) Fail(problem);
   }
 
-  // The scale commands, on the current page of the sheet or on the dialog ("d" commands).
-  bool RunScaleCheck(const std::string& c, const std::vector<std::string>& w) {
-    auto num = [&](size_t i) { return i < w.size() ? atoi(w[i].c_str()) : 0; };
-    const bool onDialog = c[0] == 'd';
-    const std::string check = onDialog ? c.substr(1) : c;
-    if (check != "expect-dlu" && check != "expect-size" && check != "expect-layout" && check != "expect-fits" &&
-        check != "expect-path" && check != "expect-image-fills")
-      return false;
-    if (onDialog ? !NeedDialog() : !NeedSheet()) return true;
-    HWND window = onDialog ? dialog : probe::CurrentPage(sheet);
-    if (check == "expect-dlu") {
-      Check(scale::CheckDialogUnits(window, num(1), num(2), num(3), num(4), num(5)));
-    } else if (check == "expect-size") {
-      RECT rect = ScreenRect(GetDlgItem(window, num(1)));
-      const int width = rect.right - rect.left;
-      const int height = rect.bottom - rect.top;
-      if (abs(width - scale::Scaled(num(2))) > 1 || abs(height - scale::Scaled(num(3))) > 1)
-        Fail("control " + w[1] + " is " + std::to_string(width) + "x" + std::to_string(height) + ", expected " +
-             std::to_string(scale::Scaled(num(2))) + "x" + std::to_string(scale::Scaled(num(3))));
-    } else if (check == "expect-layout") {
-      Check(scale::CheckLayout(window));
-    } else if (check == "expect-fits") {
-      Check(scale::CheckTextFits(GetDlgItem(window, num(1))));
-    } else if (check == "expect-path") {
-      Check(scale::CheckPathShown(GetDlgItem(window, num(1)), w.size() > 2 ? w[2] : std::string()));
-    } else {
-      Check(scale::CheckImageFills(GetDlgItem(window, num(1))));
-    }
-    return true;
-  }
-
   void ExpectEqual(const std::string& what, const std::string& actual, const std::string& expected) {
     if (actual != expected) Fail(what + ": \"" + actual + "\", expected \"" + expected + "\"");
   }
@@ -257,8 +235,7 @@ struct Driver {
   }
 
   void Box(const std::vector<std::string>& w) {
-    // box <button> <shot|-> <text>
-    if (w.size() < 4) return Fail("box needs a button, a picture name and a text");
+    // box <button> <shot|-> <text>; the table has made sure of the three words
     HWND box = nullptr;
     if (!WaitFor(30000, [&] {
           box = probe::FindModalDialog(process.dwProcessId, sheet);
@@ -371,210 +348,309 @@ struct Driver {
     if (code != 0) Fail("exit code " + std::to_string(code) + " of " + commandLine);
   }
 
-  void Run(const std::vector<std::string>& w) {
-    const std::string& c = w[0];
-    auto arg = [&](size_t i) -> std::string { return i < w.size() ? w[i] : std::string(); };
-    auto num = [&](size_t i) { return atoi(arg(i).c_str()); };
-    if (c == "start") return Start(w);
-    if (c == "wait-sheet") return WaitSheet(num(1));
-    if (c == "wait-exit") return WaitExit(num(1), num(2));
-    if (c == "sleep") return Sleep(num(1));
-    if (c == "mkdir") return MakeDirectories(WindowsPath(arg(1)));
-    if (c == "rmtree") return RemoveTree(WindowsPath(arg(1)));
-    if (c == "copy") {
-      const std::string to = WindowsPath(arg(2));
-      const size_t cut = to.find_last_of('\\');
-      if (cut != std::string::npos) MakeDirectories(to.substr(0, cut));
-      if (!CopyFileA(WindowsPath(arg(1)).c_str(), to.c_str(), FALSE)) Fail("cannot copy " + arg(1) + " to " + arg(2));
-      return;
-    }
-    if (c == "make-tree") return MakeTree(WindowsPath(arg(1)), num(2), num(3));
-    if (c == "run") return RunProgram(w);
-    if (c == "expect-file") {
-      if (GetFileAttributesA(WindowsPath(arg(1)).c_str()) == INVALID_FILE_ATTRIBUTES) Fail("missing " + arg(1));
-      return;
-    }
-    if (c == "expect-no-file") {
-      if (GetFileAttributesA(WindowsPath(arg(1)).c_str()) != INVALID_FILE_ATTRIBUTES) Fail("present: " + arg(1));
-      return;
-    }
-    if (c == "reg-set" || c == "reg-delete") {
-      if (w.size() < (c == "reg-set" ? 5u : 4u) || !SetRegistry(w, c == "reg-delete")) Fail("registry");
-      return;
-    }
-    if (c == "expect-dpi") {
-      if (scale::ScreenDpi() != num(1)) Fail("the screen has " + std::to_string(scale::ScreenDpi()) + " dpi");
-      return;
-    }
-    if (RunScaleCheck(c, w)) return;
-    if (c == "box") return Box(w);
-    if (c == "wait-box") {
-      if (!WaitFor(num(1) * 1000, [&] {
-            HWND box = probe::FindModalDialog(process.dwProcessId, sheet);
-            return box != nullptr && !probe::MessageBoxText(box).empty();
-          }))
-        Fail("no message box appeared");
-      Sleep(300);
-      return;
-    }
-    if (c == "timed-box") {
-      // Looks often, so that the time is the box's, not the poll's.
-      HWND box = nullptr;
-      for (DWORD waited = 0;; waited += 5) {
-        box = probe::FindModalDialog(process.dwProcessId, sheet);
-        if (box != nullptr && !probe::MessageBoxText(box).empty()) break;
-        if (waited >= static_cast<DWORD>(num(1)) * 1000) return Fail("no message box appeared");
-        Sleep(5);
-      }
-      Note("box after " + std::to_string(GetTickCount() - commandTick) + " ms");
-      return;
-    }
-    if (c == "no-dialog") {
-      if (WaitFor(num(1), [&] { return probe::FindModalDialog(process.dwProcessId, sheet) != nullptr; }))
-        Fail("a dialog appeared: \"" + probe::MessageBoxText(probe::FindModalDialog(process.dwProcessId, sheet)) + "\"");
-      return;
-    }
-    if (c == "dialog") {
-      if (!WaitFor(num(1) * 1000, [&] { return (dialog = probe::FindModalDialog(process.dwProcessId, sheet)) != nullptr; }))
-        Fail("no dialog appeared");
-      Sleep(300);
-      return;
-    }
-    if (c == "dexpect-title") {
-      if (NeedDialog()) ExpectEqual("dialog title", probe::WindowText(dialog), arg(1));
-      return;
-    }
-    if (c == "dexpect-text") {
-      if (NeedDialog()) ExpectEqual("dialog control " + arg(1), probe::WindowText(GetDlgItem(dialog, num(1))), arg(2));
-      return;
-    }
-    if (c == "dpress") {
-      if (NeedDialog()) probe::PressButton(dialog, num(1));
-      return;
-    }
-    if (c == "descape") {
-      if (NeedDialog()) {
-        HWND focus = GetDlgItem(dialog, IDOK);
-        PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageA(focus != nullptr ? focus : dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-      }
-      return;
-    }
-    if (c == "dclose") {
-      if (NeedDialog()) PostMessageA(dialog, WM_CLOSE, 0, 0);
-      return;
-    }
-    if (c == "dshot") {
-      if (NeedDialog()) Shot(dialog, arg(1));
-      return;
-    }
-    if (c == "dgone") {
-      if (NeedDialog() && !WaitFor(num(1) * 1000, [&] { return !IsWindow(dialog); })) Fail("the dialog stayed open");
-      dialog = nullptr;
-      return;
-    }
+  // Program.
+  void StartProgram(const Args& a) { Start(a.words); }
+  void WaitForSheet(const Args& a) { WaitSheet(a.number(1)); }
+  void WaitForExit(const Args& a) { WaitExit(a.number(1), a.number(2)); }
 
-    if (!NeedSheet()) return;
-    if (c == "expect-caption") return ExpectEqual("sheet caption", probe::WindowText(sheet), arg(1));
-    if (c == "expect-tabs") {
-      std::vector<std::string> tabs = probe::TabCaptions(sheet);
-      std::string actual, expected;
-      for (auto& t : tabs) actual += "[" + t + "]";
-      for (size_t i = 1; i < w.size(); ++i) expected += "[" + w[i] + "]";
-      return ExpectEqual("tabs", actual, expected);
-    }
-    if (c == "expect-page") return ExpectEqual("current page", probe::WindowText(probe::CurrentPage(sheet)), arg(1));
-    if (c == "expect-text") return ExpectEqual("control " + arg(1), probe::WindowText(Control(num(1))), arg(2));
-    if (c == "expect-contains") {
-      const std::string text = probe::WindowText(Control(num(1)));
-      if (text.find(arg(2)) == std::string::npos) Fail("control " + arg(1) + ": \"" + text + "\" lacks \"" + arg(2) + "\"");
-      return;
-    }
-    if (c == "wait-text") {
-      const DWORD start = GetTickCount();
-      if (!WaitFor(num(3) * 1000, [&] { return probe::WindowText(Control(num(1))) == arg(2); }))
-        Fail("control " + arg(1) + " stayed \"" + probe::WindowText(Control(num(1))) + "\"");
-      // A long wait is worth knowing about even when it ends well.
-      else if (GetTickCount() - start > 500)
-        Note("control " + arg(1) + " showed \"" + arg(2) + "\" after " + std::to_string(GetTickCount() - start) + " ms");
-      return;
-    }
-    if (c == "expect-visible" || c == "expect-enabled") {
-      HWND control = GetDlgItem(sheet, num(1));
-      const int actual = control == nullptr ? 0 : c == "expect-visible" ? IsWindowVisible(control) != 0 : IsWindowEnabled(control) != 0;
-      if (actual != num(2)) Fail(c + " " + arg(1) + ": " + std::to_string(actual));
-      return;
-    }
-    if (c == "expect-left-of") {
-      RECT a = ScreenRect(GetDlgItem(sheet, num(1)));
-      RECT b = ScreenRect(GetDlgItem(sheet, num(2)));
-      if (!(a.right <= b.left && a.top == b.top && a.right - a.left == b.right - b.left))
-        Fail("buttons " + arg(1) + " and " + arg(2) + " are not side by side");
-      return;
-    }
-    if (c == "expect-right-edge") {
-      // The button ends where the tab control ends (the place of the hidden Apply button).
-      RECT button = ScreenRect(GetDlgItem(sheet, num(1)));
-      HWND tabs = FindWindowExA(sheet, nullptr, "SysTabControl32", nullptr);
-      RECT tab = ScreenRect(tabs);
-      if (abs(button.right - tab.right) > 2) Fail("button " + arg(1) + " does not end at the right edge");
-      return;
-    }
-    if (c == "expect-menu") {
-      HMENU menu = GetSystemMenu(sheet, FALSE);
-      char text[256] = "";
-      if (menu == nullptr || GetMenuStringA(menu, num(1), text, sizeof text, MF_BYPOSITION) < 0) Fail("no system menu");
-      MENUITEMINFOA info = {};
-      info.cbSize = sizeof info;
-      info.fMask = MIIM_FTYPE | MIIM_ID;
-      GetMenuItemInfoA(menu, num(1), TRUE, &info);
-      if (arg(2) == "-") {
-        if (!(info.fType & MFT_SEPARATOR)) Fail("menu item " + arg(1) + " is no separator");
-      } else {
-        ExpectEqual("menu item " + arg(1), text, arg(2));
-        if (info.wID != 1) Fail("menu item " + arg(1) + " has command " + std::to_string(info.wID));
-      }
-      return;
-    }
-    if (c == "expect-progress") {
-      HWND bar = Control(1027);
-      const int position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
-      const int high = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-      Note("progress " + std::to_string(position) + " of " + std::to_string(high));
-      if (position < num(1)) Fail("progress position " + std::to_string(position));
-      if (high != num(2)) Fail("progress upper bound " + std::to_string(high));
-      if (w.size() > 3 && position > num(3)) Fail("progress position " + std::to_string(position) + " beyond " + arg(3));
-      return;
-    }
-    if (c == "click") return (void)PostMessageA(Control(num(1)), BM_CLICK, 0, 0);
-    if (c == "wait-progress") {
-      // Looks often: what follows (a cancel) is meant for a job that has only just begun.
-      HWND bar = Control(1027);
-      for (DWORD waited = 0; static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)) < num(1); waited += 5) {
-        if (waited >= static_cast<DWORD>(num(2)) * 1000) {
-          return Fail("progress stayed at " + std::to_string(static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0))));
-        }
-        Sleep(5);
-      }
-      return;
-    }
-    if (c == "command") commandTick = GetTickCount();
-    if (c == "command") return (void)PostMessageA(sheet, WM_COMMAND, MAKEWPARAM(num(1), BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet, num(1))));
-    if (c == "tab") {
-      PostMessageA(sheet, PSM_SETCURSEL, num(1), 0);
-      return Sleep(300);
-    }
-    if (c == "settext") {
-      DWORD_PTR result = 0;
-      SendMessageTimeoutA(Control(num(1)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(2).c_str()), SMTO_ABORTIFHUNG, 5000, &result);
-      return;
-    }
-    if (c == "focus") return Focus(Control(num(1)));
-    if (c == "syscommand") return (void)PostMessageA(sheet, WM_SYSCOMMAND, num(1), 0);
-    if (c == "shot") return Shot(sheet, arg(1));
-    Fail("unknown command " + c);
+  // Files, registry and helpers.
+  void SleepFor(const Args& a) { Sleep(a.number(1)); }
+  void MakeDirectory(const Args& a) { MakeDirectories(WindowsPath(a.text(1))); }
+  void RemoveDirectoryTree(const Args& a) { RemoveTree(WindowsPath(a.text(1))); }
+  void CopyOneFile(const Args& a) {
+    const std::string to = WindowsPath(a.text(2));
+    const size_t cut = to.find_last_of('\\');
+    if (cut != std::string::npos) MakeDirectories(to.substr(0, cut));
+    if (!CopyFileA(WindowsPath(a.text(1)).c_str(), to.c_str(), FALSE)) Fail("cannot copy " + a.text(1) + " to " + a.text(2));
   }
+  void MakeFileTree(const Args& a) { MakeTree(WindowsPath(a.text(1)), a.number(2), a.number(3)); }
+  void RunToSuccess(const Args& a) { RunProgram(a.words); }
+  void ExpectFile(const Args& a) {
+    if (GetFileAttributesA(WindowsPath(a.text(1)).c_str()) == INVALID_FILE_ATTRIBUTES) Fail("missing " + a.text(1));
+  }
+  void ExpectNoFile(const Args& a) {
+    if (GetFileAttributesA(WindowsPath(a.text(1)).c_str()) != INVALID_FILE_ATTRIBUTES) Fail("present: " + a.text(1));
+  }
+  void SetRegistryValue(const Args& a) {
+    if (!SetRegistry(a.words, false)) Fail("registry");
+  }
+  void DeleteRegistryValue(const Args& a) {
+    if (!SetRegistry(a.words, true)) Fail("registry");
+  }
+
+  // Scale, on the current page or on the dialog.
+  void ExpectDpi(const Args& a) {
+    if (scale::ScreenDpi() != a.number(1)) Fail("the screen has " + std::to_string(scale::ScreenDpi()) + " dpi");
+  }
+  void ExpectDialogUnits(const Args& a) {
+    Check(scale::CheckDialogUnits(a.window, a.number(1), a.number(2), a.number(3), a.number(4), a.number(5)));
+  }
+  void ExpectSize(const Args& a) {
+    RECT rect = ScreenRect(GetDlgItem(a.window, a.number(1)));
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int expectedWidth = scale::Scaled(a.number(2));
+    const int expectedHeight = scale::Scaled(a.number(3));
+    if (abs(width - expectedWidth) > 1 || abs(height - expectedHeight) > 1)
+      Fail("control " + a.text(1) + " is " + std::to_string(width) + "x" + std::to_string(height) + ", expected " +
+           std::to_string(expectedWidth) + "x" + std::to_string(expectedHeight));
+  }
+  void ExpectLayout(const Args& a) { Check(scale::CheckLayout(a.window)); }
+  void ExpectFits(const Args& a) { Check(scale::CheckTextFits(GetDlgItem(a.window, a.number(1)))); }
+  void ExpectPath(const Args& a) { Check(scale::CheckPathShown(GetDlgItem(a.window, a.number(1)), a.text(2))); }
+  void ExpectImageFills(const Args& a) { Check(scale::CheckImageFills(GetDlgItem(a.window, a.number(1)))); }
+
+  // Message boxes and dialogs.
+  void AnswerBox(const Args& a) { Box(a.words); }
+  bool MessageBoxShown() {
+    HWND box = probe::FindModalDialog(process.dwProcessId, sheet);
+    return box != nullptr && !probe::MessageBoxText(box).empty();
+  }
+  void WaitForBox(const Args& a) {
+    if (!WaitFor(a.number(1) * 1000, [&] { return MessageBoxShown(); })) Fail("no message box appeared");
+    Sleep(300);
+  }
+  void TimeBox(const Args& a) {
+    // Looks often, so that the time is the box's, not the poll's.
+    for (DWORD waited = 0; !MessageBoxShown(); waited += 5) {
+      if (waited >= static_cast<DWORD>(a.number(1)) * 1000) return Fail("no message box appeared");
+      Sleep(5);
+    }
+    Note("box after " + std::to_string(GetTickCount() - commandTick) + " ms");
+  }
+  void ExpectNoDialog(const Args& a) {
+    if (WaitFor(a.number(1), [&] { return probe::FindModalDialog(process.dwProcessId, sheet) != nullptr; }))
+      Fail("a dialog appeared: \"" + probe::MessageBoxText(probe::FindModalDialog(process.dwProcessId, sheet)) + "\"");
+  }
+  void WaitForDialog(const Args& a) {
+    if (!WaitFor(a.number(1) * 1000, [&] { return (dialog = probe::FindModalDialog(process.dwProcessId, sheet)) != nullptr; }))
+      Fail("no dialog appeared");
+    Sleep(300);
+  }
+  void ExpectDialogTitle(const Args& a) { ExpectEqual("dialog title", probe::WindowText(dialog), a.text(1)); }
+  void ExpectDialogText(const Args& a) {
+    ExpectEqual("dialog control " + a.text(1), probe::WindowText(GetDlgItem(dialog, a.number(1))), a.text(2));
+  }
+  void PressDialogButton(const Args& a) { probe::PressButton(dialog, a.number(1)); }
+  void EscapeDialog(const Args&) {
+    HWND focus = GetDlgItem(dialog, IDOK);
+    PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(focus != nullptr ? focus : dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  }
+  void CloseDialog(const Args&) { PostMessageA(dialog, WM_CLOSE, 0, 0); }
+  void ShootDialog(const Args& a) { Shot(dialog, a.text(1)); }
+  void WaitDialogGone(const Args& a) {
+    if (NeedDialog() && !WaitFor(a.number(1) * 1000, [&] { return !IsWindow(dialog); })) Fail("the dialog stayed open");
+    dialog = nullptr;
+  }
+
+  // The sheet.
+  void ExpectCaption(const Args& a) { ExpectEqual("sheet caption", probe::WindowText(sheet), a.text(1)); }
+  void ExpectTabs(const Args& a) {
+    std::string actual, expected;
+    for (auto& t : probe::TabCaptions(sheet)) actual += "[" + t + "]";
+    for (size_t i = 1; i < a.words.size(); ++i) expected += "[" + a.words[i] + "]";
+    ExpectEqual("tabs", actual, expected);
+  }
+  void ExpectPage(const Args& a) { ExpectEqual("current page", probe::WindowText(probe::CurrentPage(sheet)), a.text(1)); }
+  void ExpectText(const Args& a) { ExpectEqual("control " + a.text(1), probe::WindowText(Control(a.number(1))), a.text(2)); }
+  void ExpectContains(const Args& a) {
+    const std::string text = probe::WindowText(Control(a.number(1)));
+    if (text.find(a.text(2)) == std::string::npos) Fail("control " + a.text(1) + ": \"" + text + "\" lacks \"" + a.text(2) + "\"");
+  }
+  void WaitForText(const Args& a) {
+    const DWORD start = GetTickCount();
+    if (!WaitFor(a.number(3) * 1000, [&] { return probe::WindowText(Control(a.number(1))) == a.text(2); }))
+      Fail("control " + a.text(1) + " stayed \"" + probe::WindowText(Control(a.number(1))) + "\"");
+    // A long wait is worth knowing about even when it ends well.
+    else if (GetTickCount() - start > 500)
+      Note("control " + a.text(1) + " showed \"" + a.text(2) + "\" after " + std::to_string(GetTickCount() - start) + " ms");
+  }
+  void ExpectVisible(const Args& a) {
+    HWND control = GetDlgItem(sheet, a.number(1));
+    const int actual = control != nullptr && IsWindowVisible(control) ? 1 : 0;
+    if (actual != a.number(2)) Fail("expect-visible " + a.text(1) + ": " + std::to_string(actual));
+  }
+  void ExpectEnabled(const Args& a) {
+    HWND control = GetDlgItem(sheet, a.number(1));
+    const int actual = control != nullptr && IsWindowEnabled(control) ? 1 : 0;
+    if (actual != a.number(2)) Fail("expect-enabled " + a.text(1) + ": " + std::to_string(actual));
+  }
+  void ExpectLeftOf(const Args& a) {
+    RECT left = ScreenRect(GetDlgItem(sheet, a.number(1)));
+    RECT right = ScreenRect(GetDlgItem(sheet, a.number(2)));
+    if (!(left.right <= right.left && left.top == right.top && left.right - left.left == right.right - right.left))
+      Fail("buttons " + a.text(1) + " and " + a.text(2) + " are not side by side");
+  }
+  void ExpectRightEdge(const Args& a) {
+    // The button ends where the tab control ends (the place of the hidden Apply button).
+    RECT button = ScreenRect(GetDlgItem(sheet, a.number(1)));
+    RECT tab = ScreenRect(FindWindowExA(sheet, nullptr, "SysTabControl32", nullptr));
+    if (abs(button.right - tab.right) > 2) Fail("button " + a.text(1) + " does not end at the right edge");
+  }
+  void ExpectMenuItem(const Args& a) {
+    HMENU menu = GetSystemMenu(sheet, FALSE);
+    char text[256] = "";
+    if (menu == nullptr || GetMenuStringA(menu, a.number(1), text, sizeof text, MF_BYPOSITION) < 0) Fail("no system menu");
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID;
+    GetMenuItemInfoA(menu, a.number(1), TRUE, &info);
+    if (a.text(2) == "-") {
+      if (!(info.fType & MFT_SEPARATOR)) Fail("menu item " + a.text(1) + " is no separator");
+    } else {
+      ExpectEqual("menu item " + a.text(1), text, a.text(2));
+      if (info.wID != 1) Fail("menu item " + a.text(1) + " has command " + std::to_string(info.wID));
+    }
+  }
+  int ProgressPosition() { return static_cast<int>(SendMessageA(Control(1027), PBM_GETPOS, 0, 0)); }
+  void ExpectProgress(const Args& a) {
+    const int position = ProgressPosition();
+    const int high = static_cast<int>(SendMessageA(Control(1027), PBM_GETRANGE, FALSE, 0));
+    Note("progress " + std::to_string(position) + " of " + std::to_string(high));
+    if (position < a.number(1)) Fail("progress position " + std::to_string(position));
+    if (high != a.number(2)) Fail("progress upper bound " + std::to_string(high));
+    if (a.words.size() > 3 && position > a.number(3))
+      Fail("progress position " + std::to_string(position) + " beyond " + a.text(3));
+  }
+  void WaitForProgress(const Args& a) {
+    // Looks often: what follows (a cancel) is meant for a job that has only just begun.
+    for (DWORD waited = 0; ProgressPosition() < a.number(1); waited += 5) {
+      if (waited >= static_cast<DWORD>(a.number(2)) * 1000)
+        return Fail("progress stayed at " + std::to_string(ProgressPosition()));
+      Sleep(5);
+    }
+  }
+  void ClickControl(const Args& a) { PostMessageA(Control(a.number(1)), BM_CLICK, 0, 0); }
+  void SendCommand(const Args& a) {
+    commandTick = GetTickCount();
+    const int id = a.number(1);
+    PostMessageA(sheet, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet, id)));
+  }
+  void SelectTab(const Args& a) {
+    PostMessageA(sheet, PSM_SETCURSEL, a.number(1), 0);
+    Sleep(300);
+  }
+  void SetControlText(const Args& a) {
+    DWORD_PTR result = 0;
+    const std::string text = a.text(2);
+    SendMessageTimeoutA(Control(a.number(1)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                        5000, &result);
+  }
+  void FocusControl(const Args& a) { Focus(Control(a.number(1))); }
+  void SendSysCommand(const Args& a) { PostMessageA(sheet, WM_SYSCOMMAND, a.number(1), 0); }
+  void ShootSheet(const Args& a) { Shot(sheet, a.text(1)); }
+
+  void Run(const std::vector<std::string>& w);
 };
+
+// What a command acts on; the driver checks it is there before the handler runs.
+enum class Target { kNone, kSheet, kPage, kDialog };
+
+// One script command: its name, what it acts on, the fewest words its line must have (with the
+// failure when it has fewer; most commands read missing words as "" or 0), and its handler.
+struct ScriptCommand {
+  const char* name;
+  Target target;
+  size_t minimumWords;
+  const char* tooFewWords;
+  void (Driver::*handle)(const Args&);
+};
+
+const ScriptCommand kCommands[] = {
+    {"start", Target::kNone, 0, nullptr, &Driver::StartProgram},
+    {"wait-sheet", Target::kNone, 0, nullptr, &Driver::WaitForSheet},
+    {"wait-exit", Target::kNone, 0, nullptr, &Driver::WaitForExit},
+    {"sleep", Target::kNone, 0, nullptr, &Driver::SleepFor},
+    {"mkdir", Target::kNone, 0, nullptr, &Driver::MakeDirectory},
+    {"rmtree", Target::kNone, 0, nullptr, &Driver::RemoveDirectoryTree},
+    {"copy", Target::kNone, 0, nullptr, &Driver::CopyOneFile},
+    {"make-tree", Target::kNone, 0, nullptr, &Driver::MakeFileTree},
+    {"run", Target::kNone, 0, nullptr, &Driver::RunToSuccess},
+    {"expect-file", Target::kNone, 0, nullptr, &Driver::ExpectFile},
+    {"expect-no-file", Target::kNone, 0, nullptr, &Driver::ExpectNoFile},
+    {"reg-set", Target::kNone, 5, "registry", &Driver::SetRegistryValue},
+    {"reg-delete", Target::kNone, 4, "registry", &Driver::DeleteRegistryValue},
+    {"expect-dpi", Target::kNone, 0, nullptr, &Driver::ExpectDpi},
+    {"expect-dlu", Target::kPage, 0, nullptr, &Driver::ExpectDialogUnits},
+    {"expect-size", Target::kPage, 0, nullptr, &Driver::ExpectSize},
+    {"expect-layout", Target::kPage, 0, nullptr, &Driver::ExpectLayout},
+    {"expect-fits", Target::kPage, 0, nullptr, &Driver::ExpectFits},
+    {"expect-path", Target::kPage, 0, nullptr, &Driver::ExpectPath},
+    {"expect-image-fills", Target::kPage, 0, nullptr, &Driver::ExpectImageFills},
+    {"dexpect-dlu", Target::kDialog, 0, nullptr, &Driver::ExpectDialogUnits},
+    {"dexpect-size", Target::kDialog, 0, nullptr, &Driver::ExpectSize},
+    {"dexpect-layout", Target::kDialog, 0, nullptr, &Driver::ExpectLayout},
+    {"dexpect-fits", Target::kDialog, 0, nullptr, &Driver::ExpectFits},
+    {"dexpect-path", Target::kDialog, 0, nullptr, &Driver::ExpectPath},
+    {"dexpect-image-fills", Target::kDialog, 0, nullptr, &Driver::ExpectImageFills},
+    {"box", Target::kNone, 4, "box needs a button, a picture name and a text", &Driver::AnswerBox},
+    {"wait-box", Target::kNone, 0, nullptr, &Driver::WaitForBox},
+    {"timed-box", Target::kNone, 0, nullptr, &Driver::TimeBox},
+    {"no-dialog", Target::kNone, 0, nullptr, &Driver::ExpectNoDialog},
+    {"dialog", Target::kNone, 0, nullptr, &Driver::WaitForDialog},
+    {"dexpect-title", Target::kDialog, 0, nullptr, &Driver::ExpectDialogTitle},
+    {"dexpect-text", Target::kDialog, 0, nullptr, &Driver::ExpectDialogText},
+    {"dpress", Target::kDialog, 0, nullptr, &Driver::PressDialogButton},
+    {"descape", Target::kDialog, 0, nullptr, &Driver::EscapeDialog},
+    {"dclose", Target::kDialog, 0, nullptr, &Driver::CloseDialog},
+    {"dshot", Target::kDialog, 0, nullptr, &Driver::ShootDialog},
+    // Checks for the dialog itself: it forgets the dialog even when there was none.
+    {"dgone", Target::kNone, 0, nullptr, &Driver::WaitDialogGone},
+    {"expect-caption", Target::kSheet, 0, nullptr, &Driver::ExpectCaption},
+    {"expect-tabs", Target::kSheet, 0, nullptr, &Driver::ExpectTabs},
+    {"expect-page", Target::kSheet, 0, nullptr, &Driver::ExpectPage},
+    {"expect-text", Target::kSheet, 0, nullptr, &Driver::ExpectText},
+    {"expect-contains", Target::kSheet, 0, nullptr, &Driver::ExpectContains},
+    {"wait-text", Target::kSheet, 0, nullptr, &Driver::WaitForText},
+    {"expect-visible", Target::kSheet, 0, nullptr, &Driver::ExpectVisible},
+    {"expect-enabled", Target::kSheet, 0, nullptr, &Driver::ExpectEnabled},
+    {"expect-left-of", Target::kSheet, 0, nullptr, &Driver::ExpectLeftOf},
+    {"expect-right-edge", Target::kSheet, 0, nullptr, &Driver::ExpectRightEdge},
+    {"expect-menu", Target::kSheet, 0, nullptr, &Driver::ExpectMenuItem},
+    {"expect-progress", Target::kSheet, 0, nullptr, &Driver::ExpectProgress},
+    {"wait-progress", Target::kSheet, 0, nullptr, &Driver::WaitForProgress},
+    {"click", Target::kSheet, 0, nullptr, &Driver::ClickControl},
+    {"command", Target::kSheet, 0, nullptr, &Driver::SendCommand},
+    {"tab", Target::kSheet, 0, nullptr, &Driver::SelectTab},
+    {"settext", Target::kSheet, 0, nullptr, &Driver::SetControlText},
+    {"focus", Target::kSheet, 0, nullptr, &Driver::FocusControl},
+    {"syscommand", Target::kSheet, 0, nullptr, &Driver::SendSysCommand},
+    {"shot", Target::kSheet, 0, nullptr, &Driver::ShootSheet},
+};
+
+void Driver::Run(const std::vector<std::string>& w) {
+  const ScriptCommand* command = nullptr;
+  for (const ScriptCommand& candidate : kCommands) {
+    if (w[0] == candidate.name) {
+      command = &candidate;
+      break;
+    }
+  }
+  // Without a sheet there is nothing to try an unknown command on: that is the failure reported.
+  if (command == nullptr) {
+    if (NeedSheet()) Fail("unknown command " + w[0]);
+    return;
+  }
+  HWND window = nullptr;
+  switch (command->target) {
+    case Target::kNone: break;
+    case Target::kSheet:
+      if (!NeedSheet()) return;
+      window = sheet;
+      break;
+    case Target::kPage:
+      if (!NeedSheet()) return;
+      window = probe::CurrentPage(sheet);
+      break;
+    case Target::kDialog:
+      if (!NeedDialog()) return;
+      window = dialog;
+      break;
+  }
+  if (w.size() < command->minimumWords) return Fail(command->tooFewWords);
+  (this->*command->handle)(Args{w, window});
+}
 
 }  // namespace
 
