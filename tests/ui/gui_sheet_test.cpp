@@ -155,7 +155,7 @@ TEST_F(SheetTest, ProgressReportsReachTheFieldsAndTheBar) {
   const std::string shown = Field(1014);
   EXPECT_LE(static_cast<int>(shown.size()), g_progressPage.fitChars);
   EXPECT_NE(shown.find("rechnungen.dat"), std::string::npos);
-  SendMessageA(page_, UM_PROGRESS, 9, reinterpret_cast<LPARAM>("nichts"));
+  SendMessageA(page_, UM_PROGRESS, 99, reinterpret_cast<LPARAM>("nichts"));  // no such sub-code
   EXPECT_EQ(Field(1016), "ohnepfad.dat");
 
   // Every activation empties the file field and the bar.
