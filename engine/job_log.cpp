@@ -163,24 +163,30 @@ void CloseJobLog() {
   g_log.openPath[0] = '\0';
 }
 
+namespace {
+
+void AppendFormatted(const char* format, va_list arguments) {
+  char text[kLineChars];
+  FormatInto(text, sizeof text, format, arguments);
+  AppendLine(text);
+}
+
+}  // namespace
+
 void LogLine(const char* format, ...) {
   if (g_log.file == kNoFile) return;
-  char text[kLineChars];
   va_list arguments;
   va_start(arguments, format);
-  FormatInto(text, sizeof text, format, arguments);
+  AppendFormatted(format, arguments);
   va_end(arguments);
-  AppendLine(text);
 }
 
 void LogLineNow(const char* format, ...) {
   if (g_log.file == kNoFile) return;
-  char text[kLineChars];
   va_list arguments;
   va_start(arguments, format);
-  FormatInto(text, sizeof text, format, arguments);
+  AppendFormatted(format, arguments);
   va_end(arguments);
-  AppendLine(text);
   WriteGathered();
 }
 
