@@ -110,8 +110,11 @@ size_t WholeCharsLength(const char* text, size_t maxBytes, TextCodePage codePage
 }
 
 const char* LastComponent(const char* path, TextCodePage codePage) {
-  const long cut = LastSplitPosition(path, codePage);
-  return cut > 0 ? path + cut + 1 : path;
+  const char* last = path;
+  for (const char* p = path; *p != '\0'; p = NextChar(p, codePage)) {
+    if (IsSplitSeparator(*p)) last = p + 1;
+  }
+  return last;
 }
 
 char* CopyBounded(char* dst, size_t maxChars, const char* src) {
@@ -194,7 +197,8 @@ char* DirectoryPart(char* dst, const char* src, TextCodePage codePage) {
 }
 
 char* FileNamePart(char* dst, const char* src, TextCodePage codePage) {
-  const char* name = LastComponent(src, codePage);
+  const long cut = LastSplitPosition(src, codePage);  // a separator in the first position stays
+  const char* name = cut > 0 ? src + cut + 1 : src;
   std::memmove(dst, name, std::strlen(name) + 1);
   return dst;
 }

@@ -21,7 +21,7 @@ const char* FindLastOf(const char* text, const char* set, TextCodePage codePage 
 int EndsWithChar(const char* text, char c, TextCodePage codePage = CodePageAnsi);
 // The bytes of the longest start of text of at most maxBytes bytes that ends on a whole character.
 size_t WholeCharsLength(const char* text, size_t maxBytes, TextCodePage codePage = CodePageAnsi);
-// The last component: behind the last "\", "/" or ":" (one in the first position does not count).
+// The last component: behind the last "\", "/" or ":" (the name a record gets from its path).
 const char* LastComponent(const char* path, TextCodePage codePage = CodePageAnsi);
 
 char* CopyBounded(char* dst, size_t maxChars, const char* src);   // dst needs maxChars + 1 bytes

@@ -41,7 +41,8 @@ int HasNoParent(const char* path, TextCodePage codePage) {
     while (*p == '\\') ++p;
     return *p == '\0';
   }
-  return LastComponent(path, codePage) == path;
+  const char* rest = NextChar(path, codePage);  // a separator in the first position does not count
+  return LastComponent(rest, codePage) == rest;
 }
 
 // The directory above, cut at the last backslash, slash or colon; 0 when there is none. The walk

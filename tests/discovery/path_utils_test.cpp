@@ -282,6 +282,9 @@ TEST_F(DoubleByte, SplittingTakesWholeCharacters) {
   EXPECT_EQ(Name("C:\\ARCHIVE\\" HYO "\\" SO), SO);
   EXPECT_EQ(Name("C:\\ARCHIVE\\" SO HYO), SO HYO);
   EXPECT_STREQ(LastComponent("x:\\a\\" HYO, CodePageOem), HYO);
+  // The record name of a root: a backslash in front counts (a file name part keeps it).
+  EXPECT_STREQ(LastComponent("\\" HYO, CodePageOem), HYO);
+  EXPECT_EQ(Name("\\" HYO), "\\" HYO);
   char parent[kPathSize];
   ASSERT_EQ(ParentDirectory(parent, "C:\\ARCHIVE\\" HYO "\\" SO), 1);
   EXPECT_STREQ(parent, "C:\\ARCHIVE\\" HYO);
